@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QMainWindow>
+
+class Ui_TMainForm;
+
+/// The program's main window: a fixed-size strip with the capture, About and
+/// exit buttons and the advertisement panel.
+class TMainForm : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit TMainForm(QWidget *parent = nullptr);
+    ~TMainForm() override;
+
+    /// The generated form, for tests that look at the widgets.
+    Ui_TMainForm *form() const { return ui; }
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private slots:
+    void showAbout();
+    void fullScreen();
+    void fullScreenTimer();
+    void snapRect();
+    void snapRectTimer();
+
+private:
+    void fixSize();
+
+    Ui_TMainForm *ui;
+};

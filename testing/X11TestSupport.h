@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QList>
+#include <QRect>
+#include <QSize>
+#include <QString>
+#include <QStringList>
+
+class QImage;
+
+/// Direct access to the X server that a test runs on, for what Qt does not
+/// show: the hints a window manager reads, windows of other processes, the
+/// root window's picture.
+namespace X11TestSupport {
+
+struct SizeHints {
+    QSize minimum;  ///< invalid when the window sets none
+    QSize maximum;  ///< invalid when the window sets none
+};
+
+/// The WM_NORMAL_HINTS of \a window.
+SizeHints normalHints(unsigned long window);
+
+/// Top-level client windows (those with WM_STATE or, without a window
+/// manager, mapped children of the root) whose title is exactly \a title.
+QList<unsigned long> findWindows(const QString &title);
+
+/// Waits up to \a timeoutMs for a window titled \a title; 0 if none came.
+unsigned long waitForWindow(const QString &title, int timeoutMs = 10000);
+
+/// Asks \a window to close, as a window manager's close button does
+/// (WM_DELETE_WINDOW).
+void requestClose(unsigned long window);
+
+/// The window's outer geometry in root coordinates.
+QRect rootGeometry(unsigned long window);
+
+/// The names of the atoms in the ATOM-list property \a property of \a window
+/// (e.g. _NET_WM_ALLOWED_ACTIONS, which a window manager sets).
+QStringList atomListProperty(unsigned long window, const char *property);
+
+/// Whether \a window is mapped (viewable).
+bool isViewable(unsigned long window);
+
+/// Makes \a picture the root window's background (tiled, as X does) and
+/// paints it.
+void setRootPicture(const QImage &picture);
+
+} // namespace X11TestSupport
