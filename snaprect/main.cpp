@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QIcon>
 
 int main(int argc, char *argv[])
 {
@@ -13,6 +14,7 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(appTitle);
     registerFontSubstitutes();
     QApplication::setFont(appFont);
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/snaprect.png")));
 
     TMainForm mainForm;
     mainForm.show();
