@@ -2,6 +2,9 @@
 #include "ui_TMainForm.h"
 
 #include "AppConstants.h"
+#include "SaveImage.h"
+#include "TSnapRectForm.h"
+#include "platform/ScreenGrabber.h"
 
 #include <OvUtils.h>
 
@@ -31,6 +34,10 @@ TMainForm::TMainForm(QWidget *parent)
         ov::moveCenter(this, screen->geometry());
     setWindowTitle(appTitle);
 
+    snapRectForm = new TSnapRectForm(this);
+    // Detached, the frameless overlay becomes a top-level window of its own.
+    snapRectForm->setParent(nullptr);
+
     connect(ui->btnFullScreen, &QPushButton::clicked, this, &TMainForm::fullScreen);
     connect(ui->btnSnapRect, &QPushButton::clicked, this, &TMainForm::snapRect);
     connect(ui->btnAbout, &QPushButton::clicked, this, &TMainForm::showAbout);
@@ -41,6 +48,7 @@ TMainForm::TMainForm(QWidget *parent)
 
 TMainForm::~TMainForm()
 {
+    delete snapRectForm;
     delete ui;
 }
 
@@ -71,7 +79,9 @@ void TMainForm::fullScreen()
 
 void TMainForm::fullScreenTimer()
 {
+    const QPixmap picture = ScreenGrabber::instance().grabDesktop();
     show();
+    saveImage(this, picture);
 }
 
 void TMainForm::snapRect()
@@ -82,5 +92,7 @@ void TMainForm::snapRect()
 
 void TMainForm::snapRectTimer()
 {
+    snapRectForm->snapRect();
     show();
+    snapRectForm->show();
 }

@@ -2,6 +2,7 @@
 
 #include <QMainWindow>
 
+class TSnapRectForm;
 class Ui_TMainForm;
 
 /// The program's main window: a fixed-size strip with the capture, About and
@@ -16,6 +17,8 @@ public:
 
     /// The generated form, for tests that look at the widgets.
     Ui_TMainForm *form() const { return ui; }
+    /// The region-capture overlay, a top-level window of its own.
+    TSnapRectForm *snapRectOverlay() const { return snapRectForm; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -31,4 +34,5 @@ private:
     void fixSize();
 
     Ui_TMainForm *ui;
+    TSnapRectForm *snapRectForm;
 };
