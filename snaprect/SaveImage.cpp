@@ -47,6 +47,13 @@ QString writePixmap(const QPixmap &pixmap, const QString &fileName)
         file.cancelWriting();
         return QStringLiteral("无法写入图像：%1").arg(writer.errorString());
     }
+    // Qt 6.4's commit() renames the file into place even when flushing its
+    // last buffered bytes failed (a full disk), so the flush is checked here.
+    if (!file.flush()) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        return QStringLiteral("无法写入文件：%1").arg(reason);
+    }
     if (!file.commit())
         return QStringLiteral("无法写入文件：%1").arg(file.errorString());
     return {};
