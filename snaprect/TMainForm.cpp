@@ -2,12 +2,16 @@
 #include "ui_TMainForm.h"
 
 #include "AppConstants.h"
+#include "TAboutForm.h"
 
+#include <OvAdHelper.h>
+#include <OvCheckUpdate.h>
 #include <OvUtils.h>
 
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QMessageBox>
 #include <QScreen>
 #include <QTimer>
 
@@ -15,6 +19,8 @@ namespace {
 // The main window leaves the screen before a grab; this is how long the
 // window system gets to repaint what was under it.
 constexpr int hideBeforeGrabMs = 50;
+// How long each ad stays in the panel.
+constexpr int adIntervalMs = 5000;
 }
 
 TMainForm::TMainForm(QWidget *parent)
@@ -31,12 +37,24 @@ TMainForm::TMainForm(QWidget *parent)
         ov::moveCenter(this, screen->geometry());
     setWindowTitle(appTitle);
 
+    checkUpdate = new OvCheckUpdate(this);
+    adHelper = new OvAdHelper(this);
+
+    connect(checkUpdate, &OvCheckUpdate::update, this, &TMainForm::haveUpdate);
+    checkUpdate->exec(updateUrl, updateId, updateVersion);
+
     connect(ui->btnFullScreen, &QPushButton::clicked, this, &TMainForm::fullScreen);
     connect(ui->btnSnapRect, &QPushButton::clicked, this, &TMainForm::snapRect);
     connect(ui->btnAbout, &QPushButton::clicked, this, &TMainForm::showAbout);
     connect(ui->btnExit, &QPushButton::clicked, qApp, &QCoreApplication::quit);
 
+    // The panel stays hidden until the ad document has arrived.
     ui->wdtAd->setVisible(false);
+    ui->wdtAd->installEventFilter(this);
+    adHelper->setWidget(ui->wdtAd);
+    adHelper->m_url = adConfigUrl;
+    adHelper->m_interval = adIntervalMs;
+    adHelper->exec();
 }
 
 TMainForm::~TMainForm()
@@ -51,6 +69,26 @@ void TMainForm::fixSize()
     setFixedSize(size());
 }
 
+bool TMainForm::eventFilter(QObject *watched, QEvent *event)
+{
+    // Any mouse button on the ad opens its link; the panel never sees the press.
+    if (watched == ui->wdtAd && event->type() == QEvent::MouseButtonPress) {
+        adHelper->click();
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TMainForm::haveUpdate(bool update)
+{
+    if (!update)
+        return;
+    const auto answer = QMessageBox::question(this, QStringLiteral("更新提示"), QStringLiteral("有新版本是否查看？"),
+                                              QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel);
+    if (answer == QMessageBox::Ok)
+        ov::openUrl(homeUrl);
+}
+
 void TMainForm::closeEvent(QCloseEvent *event)
 {
     QMainWindow::closeEvent(event);
@@ -61,6 +99,9 @@ void TMainForm::closeEvent(QCloseEvent *event)
 
 void TMainForm::showAbout()
 {
+    TAboutForm about(this);
+    about.setFont(appFont);
+    about.exec();
 }
 
 void TMainForm::fullScreen()

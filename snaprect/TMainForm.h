@@ -2,6 +2,8 @@
 
 #include <QMainWindow>
 
+class OvAdHelper;
+class OvCheckUpdate;
 class Ui_TMainForm;
 
 /// The program's main window: a fixed-size strip with the capture, About and
@@ -18,10 +20,12 @@ public:
     Ui_TMainForm *form() const { return ui; }
 
 protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private slots:
     void showAbout();
+    void haveUpdate(bool update);
     void fullScreen();
     void fullScreenTimer();
     void snapRect();
@@ -31,4 +35,6 @@ private:
     void fixSize();
 
     Ui_TMainForm *ui;
+    OvAdHelper *adHelper;       ///< the ad rotation in wdtAd, a child of the window
+    OvCheckUpdate *checkUpdate; ///< the start-up update check, a child of the window
 };
