@@ -95,6 +95,7 @@ private slots:
     void timerRotatesInDocumentOrder();
     void stopKeepsPictureAndLink();
     void stopBeforeDocumentHasNoLastingEffect();
+    void secondDocumentReplacesFirst_data();
     void secondDocumentReplacesFirst();
     void emptyListTicksAndClicksDoNothing();
     void clickOpensOnlyWebLinks_data();
@@ -499,8 +500,16 @@ void tst_OvAdHelper::stopBeforeDocumentHasNoLastingEffect()
     QCOMPARE(recorder.drawn.first(), QStringLiteral("red"));
 }
 
+void tst_OvAdHelper::secondDocumentReplacesFirst_data()
+{
+    QTest::addColumn<int>("entries");
+    QTest::newRow("shorter list") << 1;
+    QTest::newRow("list as long") << 3;
+}
+
 void tst_OvAdHelper::secondDocumentReplacesFirst()
 {
+    QFETCH(int, entries);
     serveDocument({"red.png", "green.png", "blue.png"});
     OvAdHelper helper(nullptr);
     QWidget widget;
@@ -515,12 +524,15 @@ void tst_OvAdHelper::secondDocumentReplacesFirst()
     for (OvAdImageData *image : helper.images())
         first.append(image);
 
-    // One entry now; the third entry, the one on screen, no longer exists.
-    m_server.setHandler("/ads.xml", HttpTestServer::reply(
-        200, ("<ovk>" + adElement(QStringLiteral("green.png"), url(QStringLiteral("other"))) + "</ovk>").toUtf8()));
+    // The entry on screen belongs to the old list: until the new list has
+    // drawn a picture, a click has nothing to open.
+    QString document = QStringLiteral("<ovk>");
+    for (int i = 0; i < entries; ++i)
+        document += adElement(QStringLiteral("green.png"), url(QStringLiteral("other/%1").arg(i + 1)));
+    m_server.setHandler("/ads.xml", HttpTestServer::reply(200, (document + QStringLiteral("</ovk>")).toUtf8()));
     helper.exec();
     QVERIFY(awaitDocument(helper));
-    QCOMPARE(helper.images().size(), 1);
+    QCOMPARE(helper.images().size(), entries);
     for (const QPointer<OvAdImageData> &image : first)
         QVERIFY(image.isNull());
 
@@ -528,11 +540,12 @@ void tst_OvAdHelper::secondDocumentReplacesFirst()
     helper.click();
     QVERIFY(browser.urls.isEmpty());
 
+    // The rotation starts again at the new list's first entry.
     QVERIFY(awaitPictures(helper));
     tick(helper);
     QCOMPARE(shownPicture(widget), QStringLiteral("green"));
     helper.click();
-    QCOMPARE(browser.urls, QList<QUrl>{QUrl(url(QStringLiteral("other")))});
+    QCOMPARE(browser.urls, QList<QUrl>{QUrl(url(QStringLiteral("other/1")))});
 }
 
 void tst_OvAdHelper::emptyListTicksAndClicksDoNothing()
@@ -605,8 +618,19 @@ void tst_OvAdHelper::withoutWidget()
     helper.exec();
     QVERIFY(awaitDocument(helper));
     QVERIFY(helper.images().isEmpty());
+
+    // Also with a loaded picture to draw.
+    QByteArray document = ("<ovk>" + adElement(QStringLiteral("red.png"), url(QStringLiteral("link"))) + "</ovk>").toUtf8();
+    QBuffer buffer(&document);
+    QVERIFY(buffer.open(QIODevice::ReadOnly));
+    helper.readConfig(&buffer);
+    QCOMPARE(helper.images().size(), 1);
+    helper.downloadAll();
+    QTRY_VERIFY(helper.images().constFirst()->m_loaded);
+    UrlRecorder browser(linkSchemes);
     tick(helper);
     helper.click();
+    QVERIFY(browser.urls.isEmpty());
 #else
     // With assertions, it is the caller's error and stops the program.
     QProcess child;
