@@ -1,6 +1,7 @@
 #include <OvAdHelper.h>
 #include <OvAdImageData.h>
 
+#include <EncodedImage.h>
 #include <HttpTestServer.h>
 #include <UrlRecorder.h>
 
@@ -23,17 +24,6 @@ const QStringList linkSchemes = {QStringLiteral("http"), QStringLiteral("https")
 constexpr int manualInterval = 3600 * 1000;
 // Short enough that the timer-driven tests run through several rounds quickly.
 constexpr int shortInterval = 10;
-
-QByteArray png(const QColor &color)
-{
-    QImage image(20, 10, QImage::Format_RGB32);
-    image.fill(color);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
-}
 
 /// "red", "green" or "blue" for the picture the widget shows, "" for none.
 QString shownPicture(const QWidget &widget)
@@ -110,6 +100,7 @@ private:
     bool awaitDocument(OvAdHelper &helper);
     bool awaitPictures(const OvAdHelper &helper);
     void start(OvAdHelper &helper, QWidget &widget, int interval);
+    bool startAndLoad(OvAdHelper &helper, QWidget &widget, int interval);
     static void tick(OvAdHelper &helper);
     static QStringList entries(const OvAdHelper &helper);
 
@@ -119,10 +110,10 @@ private:
 void tst_OvAdHelper::initTestCase()
 {
     QVERIFY(m_server.listen());
-    m_server.setHandler("/red.png", HttpTestServer::reply(200, png(Qt::red), "image/png"));
-    m_server.setHandler("/green.png", HttpTestServer::reply(200, png(Qt::green), "image/png"));
-    m_server.setHandler("/blue.png", HttpTestServer::reply(200, png(Qt::blue), "image/png"));
-    m_server.setHandler("/missing.png", HttpTestServer::reply(404, png(Qt::red), "image/png"));
+    m_server.setHandler("/red.png", HttpTestServer::reply(200, encodedImage(Qt::red), "image/png"));
+    m_server.setHandler("/green.png", HttpTestServer::reply(200, encodedImage(Qt::green), "image/png"));
+    m_server.setHandler("/blue.png", HttpTestServer::reply(200, encodedImage(Qt::blue), "image/png"));
+    m_server.setHandler("/missing.png", HttpTestServer::reply(404, encodedImage(Qt::red), "image/png"));
 }
 
 void tst_OvAdHelper::init()
@@ -175,6 +166,13 @@ void tst_OvAdHelper::start(OvAdHelper &helper, QWidget &widget, int interval)
     helper.m_url = url(QStringLiteral("ads.xml"));
     helper.m_interval = interval;
     helper.exec();
+}
+
+/// start(), then waits for the document and the pictures.
+bool tst_OvAdHelper::startAndLoad(OvAdHelper &helper, QWidget &widget, int interval)
+{
+    start(helper, widget, interval);
+    return awaitDocument(helper) && awaitPictures(helper);
 }
 
 void tst_OvAdHelper::tick(OvAdHelper &helper)
@@ -385,9 +383,7 @@ void tst_OvAdHelper::rotationTickByTick()
     serveDocument(pictures);
     OvAdHelper helper(nullptr);
     QWidget widget;
-    start(helper, widget, manualInterval);
-    QVERIFY(awaitDocument(helper));
-    QVERIFY(awaitPictures(helper));
+    QVERIFY(startAndLoad(helper, widget, manualInterval));
 
     UrlRecorder browser(linkSchemes);
     helper.click();
@@ -411,9 +407,7 @@ void tst_OvAdHelper::pictureLoadedLaterIsShownOnItsTurn()
     serveDocument({"red.png", "held.png", "blue.png"});
     OvAdHelper helper(nullptr);
     QWidget widget;
-    start(helper, widget, manualInterval);
-    QVERIFY(awaitDocument(helper));
-    QVERIFY(awaitPictures(helper));
+    QVERIFY(startAndLoad(helper, widget, manualInterval));
     QTRY_VERIFY(held);
 
     tick(helper);
@@ -423,7 +417,7 @@ void tst_OvAdHelper::pictureLoadedLaterIsShownOnItsTurn()
     QCOMPARE(shownPicture(widget), QStringLiteral("blue"));
 
     QSignalSpy finished(helper.images().at(1)->m_manager, &QNetworkAccessManager::finished);
-    HttpTestServer::respond(held, 200, png(Qt::green));
+    HttpTestServer::respond(held, 200, encodedImage(Qt::green));
     QVERIFY(finished.wait());
     tick(helper);
     QCOMPARE(shownPicture(widget), QStringLiteral("red"));
@@ -450,9 +444,7 @@ void tst_OvAdHelper::timerRotatesInDocumentOrder()
     serveDocument(pictures);
     OvAdHelper helper(nullptr);
     QWidget widget;
-    start(helper, widget, manualInterval);
-    QVERIFY(awaitDocument(helper));
-    QVERIFY(awaitPictures(helper));
+    QVERIFY(startAndLoad(helper, widget, manualInterval));
 
     // A rejected document keeps the loaded list and restarts the rotation at
     // its first entry, now with the short period.
@@ -513,9 +505,7 @@ void tst_OvAdHelper::secondDocumentReplacesFirst()
     serveDocument({"red.png", "green.png", "blue.png"});
     OvAdHelper helper(nullptr);
     QWidget widget;
-    start(helper, widget, manualInterval);
-    QVERIFY(awaitDocument(helper));
-    QVERIFY(awaitPictures(helper));
+    QVERIFY(startAndLoad(helper, widget, manualInterval));
     tick(helper);
     tick(helper);
     tick(helper);
@@ -593,9 +583,7 @@ void tst_OvAdHelper::clickOpensOnlyWebLinks()
     m_server.setHandler("/ads.xml", HttpTestServer::reply(200, document.toUtf8(), "text/xml"));
     OvAdHelper helper(nullptr);
     QWidget widget;
-    start(helper, widget, manualInterval);
-    QVERIFY(awaitDocument(helper));
-    QVERIFY(awaitPictures(helper));
+    QVERIFY(startAndLoad(helper, widget, manualInterval));
     tick(helper);
     QCOMPARE(shownPicture(widget), QStringLiteral("red"));
 

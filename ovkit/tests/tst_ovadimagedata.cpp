@@ -1,8 +1,8 @@
 #include <OvAdImageData.h>
 
+#include <EncodedImage.h>
 #include <HttpTestServer.h>
 
-#include <QBuffer>
 #include <QFile>
 #include <QImage>
 #include <QNetworkAccessManager>
@@ -14,17 +14,6 @@
 #include <QTest>
 
 namespace {
-
-QByteArray encoded(const QColor &color, const char *format, const QSize &size = QSize(24, 16))
-{
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(color);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, format);
-    return bytes;
-}
 
 QByteArray gifBody()
 {
@@ -102,16 +91,17 @@ void tst_OvAdImageData::decodes_data()
     QTest::addColumn<QColor>("color");
 
     const QColor red(220, 30, 30);
-    QTest::newRow("PNG named png") << encoded(red, "PNG") << "png" << red;
-    QTest::newRow("PNG without image_format") << encoded(red, "PNG") << "" << red;
-    QTest::newRow("PNG named in capitals") << encoded(red, "PNG") << "PNG" << red;
-    QTest::newRow("JPEG named jpg") << encoded(red, "JPEG") << "jpg" << red;
-    QTest::newRow("JPEG without image_format") << encoded(red, "JPEG") << "" << red;
+    const QSize gifSize(24, 16); // all rows decode to the size of the GIF on disk
+    QTest::newRow("PNG named png") << encodedImage(red, "PNG", gifSize) << "png" << red;
+    QTest::newRow("PNG without image_format") << encodedImage(red, "PNG", gifSize) << "" << red;
+    QTest::newRow("PNG named in capitals") << encodedImage(red, "PNG", gifSize) << "PNG" << red;
+    QTest::newRow("JPEG named jpg") << encodedImage(red, "JPEG", gifSize) << "jpg" << red;
+    QTest::newRow("JPEG without image_format") << encodedImage(red, "JPEG", gifSize) << "" << red;
     QTest::newRow("GIF named gif") << gifBody() << "gif" << QColor(0, 160, 0);
     QTest::newRow("GIF without image_format") << gifBody() << "" << QColor(0, 160, 0);
 
     // Bytes past the end of a PNG do not disturb the decoder.
-    const QByteArray png = encoded(red, "PNG");
+    const QByteArray png = encodedImage(red, "PNG", gifSize);
     QTest::newRow("PNG padded to exactly the size limit")
         << png + QByteArray(OvAdImageData::maxImageSize - png.size(), '\0') << "png" << red;
 }
@@ -138,7 +128,7 @@ void tst_OvAdImageData::failureLeavesNotLoaded_data()
     QTest::addColumn<QByteArray>("body");
     QTest::addColumn<QString>("format");
 
-    const QByteArray png = encoded(Qt::blue, "PNG");
+    const QByteArray png = encodedImage(Qt::blue, "PNG");
     QTest::newRow("valid PNG with status 404") << Shape::Complete << 404 << png << "png";
     QTest::newRow("valid PNG with status 500") << Shape::Complete << 500 << png << "";
     QTest::newRow("empty body") << Shape::Complete << 200 << QByteArray() << "";
@@ -184,7 +174,7 @@ void tst_OvAdImageData::onlyWebAddressesAreFetched_data()
     QTest::newRow("http, scheme in capitals") << QStringLiteral("HTTP://127.0.0.1:%1/picture").arg(m_server.port()) << true;
     QTest::newRow("file") << QStringLiteral("file://%1/picture.png") << false;
     QTest::newRow("data URL") << QStringLiteral("data:image/png;base64,")
-                                     + QString::fromLatin1(encoded(Qt::blue, "PNG").toBase64())
+                                     + QString::fromLatin1(encodedImage(Qt::blue, "PNG").toBase64())
                               << false;
     QTest::newRow("qrc") << QStringLiteral("qrc:/picture.png") << false;
     QTest::newRow("ftp") << QStringLiteral("ftp://127.0.0.1:%1/picture").arg(m_server.port()) << false;
@@ -202,11 +192,11 @@ void tst_OvAdImageData::onlyWebAddressesAreFetched()
     QTemporaryDir folder;
     QFile file(folder.filePath(QStringLiteral("picture.png")));
     QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(encoded(Qt::blue, "PNG"));
+    file.write(encodedImage(Qt::blue, "PNG"));
     file.close();
     if (address.contains(QLatin1String("%1")))
         address = address.arg(folder.path());
-    m_server.setHandler("/picture", HttpTestServer::reply(200, encoded(Qt::blue, "PNG")));
+    m_server.setHandler("/picture", HttpTestServer::reply(200, encodedImage(Qt::blue, "PNG")));
 
     OvAdImageData image;
     image.m_data.imageUrl = address;
@@ -222,7 +212,7 @@ void tst_OvAdImageData::onlyWebAddressesAreFetched()
 void tst_OvAdImageData::laterDownloadReplacesState()
 {
     OvAdImageData image;
-    m_server.setHandler("/picture", HttpTestServer::reply(200, encoded(Qt::blue, "PNG")));
+    m_server.setHandler("/picture", HttpTestServer::reply(200, encodedImage(Qt::blue, "PNG")));
     QVERIFY(download(image, QStringLiteral("picture")));
     QVERIFY(image.m_loaded);
 
@@ -234,14 +224,14 @@ void tst_OvAdImageData::laterDownloadReplacesState()
     QTRY_VERIFY(held);
     QVERIFY(image.m_loaded);
 
-    HttpTestServer::respond(held, 404, encoded(Qt::blue, "PNG"));
+    HttpTestServer::respond(held, 404, encodedImage(Qt::blue, "PNG"));
     QVERIFY(finished.wait());
     QVERIFY(!image.m_loaded);
 }
 
 void tst_OvAdImageData::repliesAreReleased()
 {
-    m_server.setHandler("/picture", HttpTestServer::reply(200, encoded(Qt::blue, "PNG")));
+    m_server.setHandler("/picture", HttpTestServer::reply(200, encodedImage(Qt::blue, "PNG")));
     OvAdImageData image;
     image.m_data.imageUrl = m_server.url(QStringLiteral("picture"));
     QSignalSpy finished(image.m_manager, &QNetworkAccessManager::finished);

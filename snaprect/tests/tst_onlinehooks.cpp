@@ -4,6 +4,7 @@
 #include "TMainForm.h"
 #include "ui_TMainForm.h"
 
+#include <EncodedImage.h>
 #include <HttpTestServer.h>
 #include <OvAdHelper.h>
 #include <OvAdImageData.h>
@@ -11,7 +12,6 @@
 #include <UrlRecorder.h>
 
 #include <QApplication>
-#include <QBuffer>
 #include <QImage>
 #include <QMessageBox>
 #include <QNetworkAccessManager>
@@ -21,17 +21,6 @@
 #include <QTest>
 
 namespace {
-
-QByteArray png(const QColor &color)
-{
-    QImage image(20, 10, QImage::Format_RGB32);
-    image.fill(color);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
-}
 
 /// Counts the mouse presses that reach a widget.
 class PressCounter : public QObject
@@ -97,8 +86,8 @@ void tst_OnlineHooks::initTestCase()
              qPrintable(QStringLiteral("port %1 on 127.0.0.1 is taken; configure another with -DSNAPRECT_TEST_SITE_PORT=")
                             .arg(SNAPRECT_TEST_SITE_PORT)));
     QCOMPARE(siteUrl, m_server.url());
-    m_server.setHandler("/ad/red.png", HttpTestServer::reply(200, png(Qt::red), "image/png"));
-    m_server.setHandler("/ad/green.png", HttpTestServer::reply(200, png(Qt::green), "image/png"));
+    m_server.setHandler("/ad/red.png", HttpTestServer::reply(200, encodedImage(Qt::red), "image/png"));
+    m_server.setHandler("/ad/green.png", HttpTestServer::reply(200, encodedImage(Qt::green), "image/png"));
 }
 
 void tst_OnlineHooks::init()
