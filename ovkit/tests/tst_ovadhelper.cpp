@@ -625,10 +625,12 @@ void tst_OvAdHelper::withoutWidget()
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("OVADHELPER_CHILD"), QStringLiteral("1"));
     child.setProcessEnvironment(environment);
+    child.setProcessChannelMode(QProcess::MergedChannels);
     child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("withoutWidgetChild")});
     QVERIFY(child.waitForFinished(60000));
     QCOMPARE(child.exitStatus(), QProcess::CrashExit);
-    QVERIFY2(child.readAllStandardError().contains("m_widget != NULL"), "the assertion names the precondition");
+    const QByteArray output = child.readAll();
+    QVERIFY2(output.contains("ASSERT: \"m_widget != NULL\""), output.constData());
 #endif
 }
 

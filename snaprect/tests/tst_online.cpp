@@ -164,7 +164,10 @@ void tst_Online::cancelThenAdClick()
     const unsigned long window = answerQuestion({QStringLiteral("Return")});
     QVERIFY(window);
     QCOMPARE(m_site.requestCount("/ver.php") - checksBefore, 1);
-    QCOMPARE(m_site.requests().first().target, QByteArray("/ver.php?id=snap_rect_windows_x86_32&&ver=2012-03-24"));
+    const QList<HttpTestServer::Request> requests = m_site.requests();
+    QVERIFY(std::any_of(requests.cbegin(), requests.cend(), [](const HttpTestServer::Request &r) {
+        return r.target == "/ver.php?id=snap_rect_windows_x86_32&&ver=2012-03-24";
+    }));
 
     // The panel appears with a picture, and a period later shows another.
     const QRect area = X11TestSupport::rootGeometry(window);
