@@ -2,7 +2,10 @@
 #include "ui_TMainForm.h"
 
 #include "AppConstants.h"
+#include "SaveImage.h"
 #include "TAboutForm.h"
+#include "TSnapRectForm.h"
+#include "platform/ScreenGrabber.h"
 
 #include <OvAdHelper.h>
 #include <OvCheckUpdate.h>
@@ -39,9 +42,12 @@ TMainForm::TMainForm(QWidget *parent)
 
     checkUpdate = new OvCheckUpdate(this);
     adHelper = new OvAdHelper(this);
+    snapRectForm = new TSnapRectForm(this);
 
     connect(checkUpdate, &OvCheckUpdate::update, this, &TMainForm::haveUpdate);
     checkUpdate->exec(updateUrl, updateId, updateVersion);
+    // Detached, the frameless overlay becomes a top-level window of its own.
+    snapRectForm->setParent(nullptr);
 
     connect(ui->btnFullScreen, &QPushButton::clicked, this, &TMainForm::fullScreen);
     connect(ui->btnSnapRect, &QPushButton::clicked, this, &TMainForm::snapRect);
@@ -59,6 +65,7 @@ TMainForm::TMainForm(QWidget *parent)
 
 TMainForm::~TMainForm()
 {
+    delete snapRectForm;
     delete ui;
 }
 
@@ -112,7 +119,9 @@ void TMainForm::fullScreen()
 
 void TMainForm::fullScreenTimer()
 {
+    const QPixmap picture = ScreenGrabber::instance().grabDesktop();
     show();
+    saveImage(this, picture);
 }
 
 void TMainForm::snapRect()
@@ -123,5 +132,7 @@ void TMainForm::snapRect()
 
 void TMainForm::snapRectTimer()
 {
+    snapRectForm->snapRect();
     show();
+    snapRectForm->show();
 }

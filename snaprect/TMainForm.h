@@ -4,6 +4,7 @@
 
 class OvAdHelper;
 class OvCheckUpdate;
+class TSnapRectForm;
 class Ui_TMainForm;
 
 /// The program's main window: a fixed-size strip with the capture, About and
@@ -18,6 +19,8 @@ public:
 
     /// The generated form, for tests that look at the widgets.
     Ui_TMainForm *form() const { return ui; }
+    /// The region-capture overlay, a top-level window of its own.
+    TSnapRectForm *snapRectOverlay() const { return snapRectForm; }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -37,4 +40,5 @@ private:
     Ui_TMainForm *ui;
     OvAdHelper *adHelper;       ///< the ad rotation in wdtAd, a child of the window
     OvCheckUpdate *checkUpdate; ///< the start-up update check, a child of the window
+    TSnapRectForm *snapRectForm;
 };

@@ -1,0 +1,83 @@
+#include "SaveImage.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QImageWriter>
+#include <QMessageBox>
+#include <QPixmap>
+#include <QSaveFile>
+
+namespace {
+
+const QString dialogCaption = QStringLiteral("保存图像");
+const QStringList nameFilters = {
+    QStringLiteral("PNG 图像 (*.png)"),
+    QStringLiteral("JPEG 图像 (*.jpg)"),
+    QStringLiteral("BMP 图像 (*.bmp)"),
+    QStringLiteral("XPM 图像 (*.xpm)"),
+    QStringLiteral("PPM 图像 (*.ppm)"),
+};
+
+// The folder of the last save, so that the next dialog opens there; empty
+// until then, which opens the working directory.
+QString lastFolder;
+
+// "PNG 图像 (*.png)" -> "png"
+QString suffixOfFilter(const QString &filter)
+{
+    const int star = filter.lastIndexOf(QLatin1String("*."));
+    return star < 0 ? QString() : filter.mid(star + 2).chopped(1);
+}
+
+// Empty when writing worked, otherwise why it did not, for the user.
+QString writePixmap(const QPixmap &pixmap, const QString &fileName)
+{
+    const QByteArray format = QFileInfo(fileName).suffix().toLower().toLatin1();
+    if (format.isEmpty() || !QImageWriter::supportedImageFormats().contains(format))
+        return QStringLiteral("不支持“%1”这种图像格式，请使用 .png、.jpg、.bmp、.xpm 或 .ppm 作为扩展名。")
+            .arg(QFileInfo(fileName).suffix());
+
+    // Written beside the target and renamed over it at the end, so a failed
+    // save never leaves an existing file truncated or half-written.
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly))
+        return QStringLiteral("无法创建文件：%1").arg(file.errorString());
+    QImageWriter writer(&file, format);
+    if (!writer.write(pixmap.toImage())) {
+        file.cancelWriting();
+        return QStringLiteral("无法写入图像：%1").arg(writer.errorString());
+    }
+    if (!file.commit())
+        return QStringLiteral("无法写入文件：%1").arg(file.errorString());
+    return {};
+}
+
+} // namespace
+
+QString saveImage(QWidget *parent, const QPixmap &pixmap)
+{
+    QFileDialog dialog(parent, dialogCaption, lastFolder);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilters(nameFilters);
+    dialog.selectNameFilter(nameFilters.first());
+    dialog.setDefaultSuffix(suffixOfFilter(nameFilters.first()));
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                     [&dialog](const QString &filter) { dialog.setDefaultSuffix(suffixOfFilter(filter)); });
+
+    while (dialog.exec() == QDialog::Accepted) {
+        const QStringList chosen = dialog.selectedFiles();
+        if (chosen.isEmpty())
+            break;
+        const QString fileName = chosen.first();
+        const QString problem = writePixmap(pixmap, fileName);
+        if (problem.isEmpty()) {
+            lastFolder = QFileInfo(fileName).absolutePath();
+            return fileName;
+        }
+        QMessageBox::warning(parent, dialogCaption,
+                             QStringLiteral("图像没有保存到“%1”。\n%2").arg(QDir::toNativeSeparators(fileName), problem));
+        dialog.selectFile(fileName);
+    }
+    return {};
+}

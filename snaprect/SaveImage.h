@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QString>
+
+class QPixmap;
+class QWidget;
+
+/// Asks the user for a file name and writes \a pixmap there, in the format
+/// that the name's suffix names (PNG, JPEG, BMP, XPM, PPM). A name typed
+/// without a suffix gets the one of the selected file type. When writing
+/// fails the user is told why and asked again; an existing file is replaced
+/// only by a complete new one.
+/// Returns the name written, or an empty string when the user cancelled.
+QString saveImage(QWidget *parent, const QPixmap &pixmap);

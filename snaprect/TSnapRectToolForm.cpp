@@ -1,0 +1,43 @@
+#include "TSnapRectToolForm.h"
+#include "ui_TSnapRectToolForm.h"
+
+TSnapRectToolForm::TSnapRectToolForm(QWidget *parent)
+    : QDialog(parent)
+    , ui(new Ui_TSnapRectToolForm)
+{
+    ui->setupUi(this);
+    // A dialog-type window is transient for the overlay, so window managers
+    // keep it above the overlay even after a click on the overlay; a plain
+    // child window would sink beneath it.
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint
+                   | Qt::CustomizeWindowHint);
+
+    connect(ui->btnSave, &QPushButton::clicked, this, &TSnapRectToolForm::saveClick);
+    connect(ui->btnReSelect, &QPushButton::clicked, this, &TSnapRectToolForm::reSelectClick);
+    connect(ui->btnExit, &QPushButton::clicked, this, &TSnapRectToolForm::exitClick);
+}
+
+TSnapRectToolForm::~TSnapRectToolForm()
+{
+    delete ui;
+}
+
+QAbstractButton *TSnapRectToolForm::fullScreenButton() const
+{
+    return ui->btnFull;
+}
+
+void TSnapRectToolForm::saveClick()
+{
+    emit onSave();
+}
+
+void TSnapRectToolForm::reSelectClick()
+{
+    emit onReSelect();
+}
+
+void TSnapRectToolForm::exitClick()
+{
+    emit onExit();
+}

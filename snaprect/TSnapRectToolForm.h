@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QDialog>
+
+class QAbstractButton;
+class Ui_TSnapRectToolForm;
+
+/// The floating toolbar of a region capture: save the selection, reselect,
+/// save the whole screen, leave. It only raises signals; the overlay that
+/// owns it decides what they do and where the toolbar stands.
+class TSnapRectToolForm : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit TSnapRectToolForm(QWidget *parent);
+    ~TSnapRectToolForm() override;
+
+    /// The "save the whole screen" button, which declares no signal of its
+    /// own; the overlay connects to its clicked().
+    QAbstractButton *fullScreenButton() const;
+
+    Ui_TSnapRectToolForm *form() const { return ui; }
+
+signals:
+    void onSave();
+    void onReSelect();
+    void onExit();
+
+private slots:
+    void saveClick();
+    void reSelectClick();
+    void exitClick();
+
+private:
+    Ui_TSnapRectToolForm *ui;
+};
