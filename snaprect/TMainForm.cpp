@@ -3,14 +3,18 @@
 
 #include "AppConstants.h"
 #include "SaveImage.h"
+#include "TAboutForm.h"
 #include "TSnapRectForm.h"
 #include "platform/ScreenGrabber.h"
 
+#include <OvAdHelper.h>
+#include <OvCheckUpdate.h>
 #include <OvUtils.h>
 
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QMessageBox>
 #include <QScreen>
 #include <QTimer>
 
@@ -18,6 +22,8 @@ namespace {
 // The main window leaves the screen before a grab; this is how long the
 // window system gets to repaint what was under it.
 constexpr int hideBeforeGrabMs = 50;
+// How long each ad stays in the panel.
+constexpr int adIntervalMs = 5000;
 }
 
 TMainForm::TMainForm(QWidget *parent)
@@ -34,7 +40,12 @@ TMainForm::TMainForm(QWidget *parent)
         ov::moveCenter(this, screen->geometry());
     setWindowTitle(appTitle);
 
+    checkUpdate = new OvCheckUpdate(this);
+    adHelper = new OvAdHelper(this);
     snapRectForm = new TSnapRectForm(this);
+
+    connect(checkUpdate, &OvCheckUpdate::update, this, &TMainForm::haveUpdate);
+    checkUpdate->exec(updateUrl, updateId, updateVersion);
     // Detached, the frameless overlay becomes a top-level window of its own.
     snapRectForm->setParent(nullptr);
 
@@ -43,7 +54,13 @@ TMainForm::TMainForm(QWidget *parent)
     connect(ui->btnAbout, &QPushButton::clicked, this, &TMainForm::showAbout);
     connect(ui->btnExit, &QPushButton::clicked, qApp, &QCoreApplication::quit);
 
+    // The panel stays hidden until the ad document has arrived.
     ui->wdtAd->setVisible(false);
+    ui->wdtAd->installEventFilter(this);
+    adHelper->setWidget(ui->wdtAd);
+    adHelper->m_url = adConfigUrl;
+    adHelper->m_interval = adIntervalMs;
+    adHelper->exec();
 }
 
 TMainForm::~TMainForm()
@@ -59,6 +76,26 @@ void TMainForm::fixSize()
     setFixedSize(size());
 }
 
+bool TMainForm::eventFilter(QObject *watched, QEvent *event)
+{
+    // Any mouse button on the ad opens its link; the panel never sees the press.
+    if (watched == ui->wdtAd && event->type() == QEvent::MouseButtonPress) {
+        adHelper->click();
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TMainForm::haveUpdate(bool update)
+{
+    if (!update)
+        return;
+    const auto answer = QMessageBox::question(this, QStringLiteral("更新提示"), QStringLiteral("有新版本是否查看？"),
+                                              QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel);
+    if (answer == QMessageBox::Ok)
+        ov::openUrl(homeUrl);
+}
+
 void TMainForm::closeEvent(QCloseEvent *event)
 {
     QMainWindow::closeEvent(event);
@@ -69,6 +106,9 @@ void TMainForm::closeEvent(QCloseEvent *event)
 
 void TMainForm::showAbout()
 {
+    TAboutForm about(this);
+    about.setFont(appFont);
+    about.exec();
 }
 
 void TMainForm::fullScreen()

@@ -2,6 +2,8 @@
 
 #include <QMainWindow>
 
+class OvAdHelper;
+class OvCheckUpdate;
 class TSnapRectForm;
 class Ui_TMainForm;
 
@@ -21,10 +23,12 @@ public:
     TSnapRectForm *snapRectOverlay() const { return snapRectForm; }
 
 protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private slots:
     void showAbout();
+    void haveUpdate(bool update);
     void fullScreen();
     void fullScreenTimer();
     void snapRect();
@@ -34,5 +38,7 @@ private:
     void fixSize();
 
     Ui_TMainForm *ui;
+    OvAdHelper *adHelper;       ///< the ad rotation in wdtAd, a child of the window
+    OvCheckUpdate *checkUpdate; ///< the start-up update check, a child of the window
     TSnapRectForm *snapRectForm;
 };
