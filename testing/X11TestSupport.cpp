@@ -118,6 +118,19 @@ QStringList atomListProperty(unsigned long window, const char *property)
     return names;
 }
 
+QStringList wmClass(unsigned long window)
+{
+    DisplayPtr dpy = openDisplay();
+    XClassHint hint{};
+    QStringList parts;
+    if (XGetClassHint(dpy.get(), window, &hint)) {
+        parts << QString::fromLatin1(hint.res_name) << QString::fromLatin1(hint.res_class);
+        XFree(hint.res_name);
+        XFree(hint.res_class);
+    }
+    return parts;
+}
+
 bool isViewable(unsigned long window)
 {
     DisplayPtr dpy = openDisplay();

@@ -39,6 +39,11 @@ QRect rootGeometry(unsigned long window);
 /// (e.g. _NET_WM_ALLOWED_ACTIONS, which a window manager sets).
 QStringList atomListProperty(unsigned long window, const char *property);
 
+/// The two parts of the WM_CLASS of \a window, instance name first then
+/// class name (the one a desktop entry's StartupWMClass names); empty when
+/// the window has none.
+QStringList wmClass(unsigned long window);
+
 /// Whether \a window is mapped (viewable).
 bool isViewable(unsigned long window);
 
