@@ -7,7 +7,9 @@ and nothing else.
 The interface is what the installed headers mark OVKIT_EXPORT: whole classes
 (their members, vtables and type information) and free functions. Helpers
 declared in the headers that are not installed must be in the library's own
-symbol table but hidden from the dynamic one.
+symbol table but hidden from the dynamic one. Weak copies of other libraries'
+inline code (Qt's, in a build without optimisation) are not the library's own
+and are let through; nothing of the library's own may be exported that way.
 """
 import pathlib
 import re
@@ -16,6 +18,9 @@ import sys
 
 # Defined by the linker in every shared object.
 LINKER_SYMBOLS = {"__bss_start", "_edata", "_end", "_init", "_fini"}
+# Weak and unique symbols: copies of inline code and type information that
+# every object using them carries, such as Qt's own in an unoptimised build.
+VAGUE_LINKAGE = {"W", "V", "u"}
 # Compiler-made companions of a class's symbols.
 CLASS_SYMBOL = re.compile(
     r"^(?:vtable for |typeinfo for |typeinfo name for |(?:non-)?virtual thunk to |"
@@ -62,9 +67,13 @@ def main():
     failures = []
     exported = symbols(library, dynamic=True)
     for name in sorted(exported):
+        # __odr_asan: AddressSanitizer's marker beside each exported variable.
         if name in LINKER_SYMBOLS or name.startswith("__odr_asan"):
             continue
         match = CLASS_SYMBOL.match(name)
+        own = name.startswith(("Ov", "ov::")) or (match and match.group("name").startswith("Ov"))
+        if exported[name] in VAGUE_LINKAGE and not own:
+            continue
         if match and match.group("name") in classes | structs:
             continue
         if name.split("(")[0] in functions:
