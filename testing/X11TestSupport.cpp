@@ -164,6 +164,17 @@ QRect rootGeometry(unsigned long window)
     return QRect(x, y, attributes.width, attributes.height);
 }
 
+QImage patternPicture(const QSize &size)
+{
+    QImage image(size, QImage::Format_RGB32);
+    for (int y = 0; y < size.height(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < size.width(); ++x)
+            line[x] = qRgb(x & 0xFF, y & 0xFF, ((x >> 8) * 64 + (y >> 8) * 16 + (x ^ y)) & 0xFF);
+    }
+    return image;
+}
+
 void setRootPicture(const QImage &picture)
 {
     DisplayPtr dpy = openDisplay();

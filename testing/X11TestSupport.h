@@ -42,6 +42,11 @@ QStringList atomListProperty(unsigned long window, const char *property);
 /// Whether \a window is mapped (viewable).
 bool isViewable(unsigned long window);
 
+/// A picture of \a size in which every pixel tells its position: red and
+/// green count x and y, blue mixes them, so a shifted, scaled or cropped copy
+/// never matches by accident.
+QImage patternPicture(const QSize &size);
+
 /// Makes \a picture the root window's background (tiled, as X does) and
 /// paints it.
 void setRootPicture(const QImage &picture);
