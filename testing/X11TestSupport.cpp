@@ -118,6 +118,26 @@ QStringList atomListProperty(unsigned long window, const char *property)
     return names;
 }
 
+QList<unsigned long> stackingOrder()
+{
+    DisplayPtr dpy = openDisplay();
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char *data = nullptr;
+    QList<unsigned long> windows;
+    if (XGetWindowProperty(dpy.get(), DefaultRootWindow(dpy.get()),
+                           XInternAtom(dpy.get(), "_NET_CLIENT_LIST_STACKING", False), 0, 4096, False,
+                           XA_WINDOW, &type, &format, &count, &after, &data) == Success && data && format == 32) {
+        const auto *ids = reinterpret_cast<const Window *>(data);
+        for (unsigned long i = 0; i < count; ++i)
+            windows.append(ids[i]);
+    }
+    if (data)
+        XFree(data);
+    return windows;
+}
+
 bool isViewable(unsigned long window)
 {
     DisplayPtr dpy = openDisplay();

@@ -39,6 +39,10 @@ QRect rootGeometry(unsigned long window);
 /// (e.g. _NET_WM_ALLOWED_ACTIONS, which a window manager sets).
 QStringList atomListProperty(unsigned long window, const char *property);
 
+/// The client windows that the window manager lists on the root, bottom to
+/// top (_NET_CLIENT_LIST_STACKING); empty without a window manager.
+QList<unsigned long> stackingOrder();
+
 /// Whether \a window is mapped (viewable).
 bool isViewable(unsigned long window);
 
