@@ -102,13 +102,13 @@ void tst_Capture::toolbarStaysAboveOverlay()
         const QList<unsigned long> order = X11TestSupport::stackingOrder();
         return order.indexOf(toolbar) > order.indexOf(m_overlay) && order.contains(m_overlay);
     };
-    QTRY_VERIFY(above());
+    QTRY_VERIFY_WITH_TIMEOUT(above(), 15000);
     m_program->drag(QPoint(100, 100), QPoint(300, 250));
-    QTRY_VERIFY(X11TestSupport::isViewable(toolbar));
-    QTRY_VERIFY(above());
+    QTRY_VERIFY_WITH_TIMEOUT(X11TestSupport::isViewable(toolbar), 15000);
+    QTRY_VERIFY_WITH_TIMEOUT(above(), 15000);
     // A click on the overlay outside the toolbar.
     m_program->drag(QPoint(50, 50), QPoint(50, 50));
-    QTRY_VERIFY(above());
+    QTRY_VERIFY_WITH_TIMEOUT(above(), 15000);
 }
 
 void tst_Capture::failedSaveWarnsAndWritesNothing()
