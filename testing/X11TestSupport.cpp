@@ -118,6 +118,15 @@ QStringList atomListProperty(unsigned long window, const char *property)
     return names;
 }
 
+unsigned long focusWindow()
+{
+    DisplayPtr dpy = openDisplay();
+    Window focus = 0;
+    int revert = 0;
+    XGetInputFocus(dpy.get(), &focus, &revert);
+    return focus == PointerRoot || focus == DefaultRootWindow(dpy.get()) ? 0 : focus;
+}
+
 QList<unsigned long> stackingOrder()
 {
     DisplayPtr dpy = openDisplay();

@@ -43,6 +43,9 @@ QStringList atomListProperty(unsigned long window, const char *property);
 /// top (_NET_CLIENT_LIST_STACKING); empty without a window manager.
 QList<unsigned long> stackingOrder();
 
+/// The window that has the keyboard focus (0 for none or the root).
+unsigned long focusWindow();
+
 /// Whether \a window is mapped (viewable).
 bool isViewable(unsigned long window);
 

@@ -141,13 +141,26 @@ bool SnapRectDriver::waitForGone(unsigned long window, int timeoutMs)
     return true;
 }
 
+bool SnapRectDriver::waitForKeyboard(unsigned long window, int timeoutMs)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (X11TestSupport::focusWindow() != window) {
+        if (deadline.hasExpired())
+            return false;
+        QTest::qWait(20);
+    }
+    QTest::qWait(50);
+    return true;
+}
+
 bool SnapRectDriver::answerSaveDialog(const QString &fileName)
 {
     const unsigned long dialog = waitForWindow(QStringLiteral("保存图像"));
     if (!dialog)
         return false;
-    // The name field has the focus when the dialog opens.
-    QTest::qWait(200);
+    // The name field has the focus once the dialog has the keyboard.
+    if (!waitForKeyboard(dialog))
+        return false;
     type(fileName);
     key(QStringLiteral("Return"));
     return waitForGone(dialog);

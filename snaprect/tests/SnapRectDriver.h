@@ -36,6 +36,8 @@ public:
     unsigned long waitForWindow(const QString &title, unsigned long besides = 0, int timeoutMs = 10000);
     /// Waits until \a window is no longer viewable.
     bool waitForGone(unsigned long window, int timeoutMs = 10000);
+    /// Waits until \a window has the keyboard focus, so that keys reach it.
+    bool waitForKeyboard(unsigned long window, int timeoutMs = 10000);
     /// Answers an open save dialog with \a fileName and Return.
     bool answerSaveDialog(const QString &fileName);
 

@@ -71,6 +71,7 @@ void tst_Capture::regionSaveAndWholeScreenFromOverlay()
     // Across the seam on two monitors.
     const QPoint from(m_virtual.width() / 2 - 150, 200), to(m_virtual.width() / 2 + 170, 420);
     m_program->drag(from, to);
+    QVERIFY(m_program->waitForKeyboard(m_overlay));
     m_program->key(QStringLiteral("s"));
     const QString region = QDir(m_program->writableFolder()).filePath(QStringLiteral("region.png"));
     QVERIFY(m_program->answerSaveDialog(region));
@@ -80,12 +81,14 @@ void tst_Capture::regionSaveAndWholeScreenFromOverlay()
 
     // The overlay stays for more: F saves the undimmed whole.
     QVERIFY(X11TestSupport::isViewable(m_overlay));
+    QVERIFY(m_program->waitForKeyboard(m_overlay));
     m_program->key(QStringLiteral("f"));
     const QString whole = QDir(m_program->writableFolder()).filePath(QStringLiteral("whole.bmp"));
     QVERIFY(m_program->answerSaveDialog(whole));
     QTRY_VERIFY(QFile::exists(whole));
     QVERIFY2(samePixels(whole, m_desktop, &why), qPrintable(why));
 
+    QVERIFY(m_program->waitForKeyboard(m_overlay));
     m_program->key(QStringLiteral("Escape"));
     QVERIFY(m_program->waitForGone(m_overlay));
     QVERIFY(X11TestSupport::isViewable(m_program->mainWindow()));
@@ -115,22 +118,24 @@ void tst_Capture::failedSaveWarnsAndWritesNothing()
 {
     QVERIFY(openOverlay());
     m_program->drag(QPoint(100, 100), QPoint(300, 250));
+    QVERIFY(m_program->waitForKeyboard(m_overlay));
     m_program->key(QStringLiteral("s"));
     const unsigned long dialog = m_program->waitForWindow(QStringLiteral("保存图像"));
     QVERIFY(dialog);
     const QString target = QDir(m_program->lockedFolder()).filePath(QStringLiteral("shot.png"));
-    QTest::qWait(200);
+    QVERIFY(m_program->waitForKeyboard(dialog));
     m_program->type(target);
     m_program->key(QStringLiteral("Return"));
 
     const unsigned long warning = m_program->waitForWindow(QStringLiteral("保存图像"), dialog);
     QVERIFY2(warning, "no warning");
+    QVERIFY(m_program->waitForKeyboard(warning));
     m_program->key(QStringLiteral("Return"));
     QVERIFY(m_program->waitForGone(warning));
     // The dialog comes back for another try; the user gives up.
     const unsigned long again = m_program->waitForWindow(QStringLiteral("保存图像"));
     QVERIFY(again);
-    QTest::qWait(200);
+    QVERIFY(m_program->waitForKeyboard(again));
     m_program->key(QStringLiteral("Escape"));
     QVERIFY(m_program->waitForGone(again));
     QVERIFY(!QFile::exists(target));
