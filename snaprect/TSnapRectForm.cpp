@@ -58,6 +58,7 @@ void TSnapRectForm::snapRect()
 void TSnapRectForm::onSave()
 {
     saveImage(this, m_fullPixmap.copy(selectionRect()));
+    takeKeyboardBack();
 }
 
 void TSnapRectForm::onReSelect()
@@ -71,6 +72,15 @@ void TSnapRectForm::onReSelect()
 void TSnapRectForm::fullScreenSave()
 {
     saveImage(this, m_fullPixmap);
+    takeKeyboardBack();
+}
+
+void TSnapRectForm::takeKeyboardBack()
+{
+    // Without a window manager nobody hands the keyboard back to the overlay
+    // when the save dialog closes, and S, F and Q would go nowhere.
+    if (isVisible())
+        activateWindow();
 }
 
 void TSnapRectForm::onExit()

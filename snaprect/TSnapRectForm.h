@@ -53,6 +53,7 @@ private:
     void beginRectangle(const QPoint &p);
     bool isStrictlyInside(const QPoint &p) const;
     void moveRectangle(const QPoint &p);
+    void takeKeyboardBack();
 
     QPixmap m_fullPixmap;
     QPixmap m_shadedPixmap;

@@ -131,6 +131,35 @@ QStringList wmClass(unsigned long window)
     return parts;
 }
 
+unsigned long focusWindow()
+{
+    DisplayPtr dpy = openDisplay();
+    Window focus = 0;
+    int revert = 0;
+    XGetInputFocus(dpy.get(), &focus, &revert);
+    return focus == PointerRoot || focus == DefaultRootWindow(dpy.get()) ? 0 : focus;
+}
+
+QList<unsigned long> stackingOrder()
+{
+    DisplayPtr dpy = openDisplay();
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char *data = nullptr;
+    QList<unsigned long> windows;
+    if (XGetWindowProperty(dpy.get(), DefaultRootWindow(dpy.get()),
+                           XInternAtom(dpy.get(), "_NET_CLIENT_LIST_STACKING", False), 0, 4096, False,
+                           XA_WINDOW, &type, &format, &count, &after, &data) == Success && data && format == 32) {
+        const auto *ids = reinterpret_cast<const Window *>(data);
+        for (unsigned long i = 0; i < count; ++i)
+            windows.append(ids[i]);
+    }
+    if (data)
+        XFree(data);
+    return windows;
+}
+
 bool isViewable(unsigned long window)
 {
     DisplayPtr dpy = openDisplay();
@@ -175,6 +204,17 @@ QRect rootGeometry(unsigned long window)
     Window child = 0;
     XTranslateCoordinates(dpy.get(), window, DefaultRootWindow(dpy.get()), 0, 0, &x, &y, &child);
     return QRect(x, y, attributes.width, attributes.height);
+}
+
+QImage patternPicture(const QSize &size)
+{
+    QImage image(size, QImage::Format_RGB32);
+    for (int y = 0; y < size.height(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < size.width(); ++x)
+            line[x] = qRgb(x & 0xFF, y & 0xFF, ((x >> 8) * 64 + (y >> 8) * 16 + (x ^ y)) & 0xFF);
+    }
+    return image;
 }
 
 void setRootPicture(const QImage &picture)

@@ -44,8 +44,20 @@ QStringList atomListProperty(unsigned long window, const char *property);
 /// the window has none.
 QStringList wmClass(unsigned long window);
 
+/// The client windows that the window manager lists on the root, bottom to
+/// top (_NET_CLIENT_LIST_STACKING); empty without a window manager.
+QList<unsigned long> stackingOrder();
+
+/// The window that has the keyboard focus (0 for none or the root).
+unsigned long focusWindow();
+
 /// Whether \a window is mapped (viewable).
 bool isViewable(unsigned long window);
+
+/// A picture of \a size in which every pixel tells its position: red and
+/// green count x and y, blue mixes them, so a shifted, scaled or cropped copy
+/// never matches by accident.
+QImage patternPicture(const QSize &size);
 
 /// Makes \a picture the root window's background (tiled, as X does) and
 /// paints it.
