@@ -1,14 +1,17 @@
 // Times a capture's steps on the X server it runs on and prints medians:
 //   snaprect_bench [runs]
 // Run it on a private Xvfb server through bench/run.
+#include "PixelOps.h"
 #include "TSnapRectForm.h"
 #include "platform/ScreenGrabber.h"
+#include "platform/XcbScreenGrabber.h"
 
 #include <X11TestSupport.h>
 
 #include <QApplication>
 #include <QFile>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QScreen>
 #include <QTest>
 
@@ -135,7 +138,12 @@ int main(int argc, char **argv)
 
     std::printf("\nGrab of the whole desktop\n");
     const double grab = timeMs(runs, [] { QPixmap p = ScreenGrabber::instance().grabDesktop(); });
-    printMs("ScreenGrabber::instance()", grab);
+    printMs("ScreenGrabber::instance() (the program's)", grab);
+    for (auto transfer : {XcbScreenGrabber::Transfer::SharedMemory, XcbScreenGrabber::Transfer::Connection}) {
+        const std::unique_ptr<XcbScreenGrabber> x11 = XcbScreenGrabber::create(transfer);
+        const double ms = timeMs(runs, [&] { QPixmap p = x11->grabDesktop(); });
+        printMs(x11->lastGrabShared() ? "X11, shared memory" : "X11, over the connection", ms);
+    }
     printMs("QScreen::grabWindow", timeMs(runs, [&] {
         QPixmap p = primary->grabWindow(0, 0, 0, desktop.width(), desktop.height());
     }));
@@ -144,6 +152,12 @@ int main(int argc, char **argv)
     const double snap = timeMs(runs, [&] { form.snapRect(); });
     printMs("snapRect() as a whole", snap);
     printMs("of which not the grab (dimming, background)", snap - grab);
+    const QImage picture = ScreenGrabber::instance().grabDesktop().toImage();
+    printMs("dimming alone, the program's loop", timeMs(runs, [&] { QImage d = dimmed(picture, 100); }));
+    printMs("dimming alone, QPainter fill (comparison)", timeMs(runs, [&] {
+        QImage d = picture.copy();
+        QPainter(&d).fillRect(d.rect(), QColor(0, 0, 0, 100));
+    }));
 
     std::printf("\nOverlay on screen, 400 x 300 selection\n");
     form.snapRect();

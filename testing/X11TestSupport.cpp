@@ -195,6 +195,30 @@ QImage patternPicture(const QSize &size)
     return image;
 }
 
+QSize screenSize()
+{
+    DisplayPtr dpy = openDisplay();
+    const int screen = DefaultScreen(dpy.get());
+    return QSize(DisplayWidth(dpy.get(), screen), DisplayHeight(dpy.get(), screen));
+}
+
+QImage screenPicture(const QRect &area)
+{
+    DisplayPtr dpy = openDisplay();
+    XImage *ximage = XGetImage(dpy.get(), DefaultRootWindow(dpy.get()), area.x(), area.y(), unsigned(area.width()),
+                               unsigned(area.height()), AllPlanes, ZPixmap);
+    if (!ximage)
+        qFatal("cannot read the screen");
+    QImage picture(area.size(), QImage::Format_RGB32);
+    for (int y = 0; y < area.height(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(picture.scanLine(y));
+        for (int x = 0; x < area.width(); ++x)
+            line[x] = QRgb(XGetPixel(ximage, x, y)) | 0xff000000u;
+    }
+    XDestroyImage(ximage);
+    return picture;
+}
+
 void setRootPicture(const QImage &picture)
 {
     DisplayPtr dpy = openDisplay();

@@ -51,6 +51,13 @@ bool isViewable(unsigned long window);
 /// never matches by accident.
 QImage patternPicture(const QSize &size);
 
+/// The X screen's size in its own pixels.
+QSize screenSize();
+
+/// What the X server shows in \a area of the screen (root coordinates), read
+/// with a plain GetImage request; RGB32.
+QImage screenPicture(const QRect &area);
+
 /// Makes \a picture the root window's background (tiled, as X does) and
 /// paints it.
 void setRootPicture(const QImage &picture);
