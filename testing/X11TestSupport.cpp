@@ -3,6 +3,7 @@
 #include <QDeadlineTimer>
 #include <QImage>
 #include <QRect>
+#include <QRegularExpression>
 #include <QTest>
 
 #include <X11/Xatom.h>
@@ -200,6 +201,32 @@ QSize screenSize()
     DisplayPtr dpy = openDisplay();
     const int screen = DefaultScreen(dpy.get());
     return QSize(DisplayWidth(dpy.get(), screen), DisplayHeight(dpy.get(), screen));
+}
+
+QList<QRect> monitorLayout()
+{
+    static const QRegularExpression geometry(QStringLiteral("^(\\d+)x(\\d+)\\+(\\d+)\\+(\\d+)$"));
+    QList<QRect> monitors;
+    for (const QString &item : qEnvironmentVariable("MONITOR_LAYOUT").split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        const QRegularExpressionMatch m = geometry.match(item);
+        if (!m.hasMatch())
+            qFatal("bad monitor in MONITOR_LAYOUT: %s", qPrintable(item));
+        monitors.append(QRect(m.captured(3).toInt(), m.captured(4).toInt(), m.captured(1).toInt(),
+                              m.captured(2).toInt()));
+    }
+    if (monitors.isEmpty())
+        monitors.append(QRect(QPoint(0, 0), screenSize()));
+    return monitors;
+}
+
+QList<QPoint> pointsFromEnvironment(const char *name)
+{
+    QList<QPoint> points;
+    for (const QString &item : qEnvironmentVariable(name).split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        const QStringList xy = item.split(QLatin1Char(','));
+        points.append(QPoint(xy.value(0).toInt(), xy.value(1).toInt()));
+    }
+    return points;
 }
 
 QImage screenPicture(const QRect &area)

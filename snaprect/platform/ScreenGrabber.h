@@ -28,6 +28,11 @@ public:
     /// factor, origins included.
     virtual QRect screenArea(const QScreen *screen) const;
 
+    /// Whether a window covering the desktop must be one window per screen,
+    /// because one window cannot lie over every screen's pixels one to one.
+    /// False by default.
+    virtual bool needsWindowPerScreen() const { return false; }
+
     /// The whole desktop in the window system's pixels, with the primary
     /// screen's device-pixel ratio; null when the window system refused.
     virtual QPixmap grabDesktop() = 0;

@@ -13,6 +13,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -202,6 +203,20 @@ QRect XcbScreenGrabber::screenArea(const QScreen *screen) const
             return monitor.geometry.translated(-desktopArea(all).topLeft());
     }
     return ScreenGrabber::screenArea(screen);
+}
+
+bool XcbScreenGrabber::needsWindowPerScreen() const
+{
+    const QScreen *primary = QGuiApplication::primaryScreen();
+    const QList<QScreen *> screens = QGuiApplication::screens();
+    return !std::all_of(screens.cbegin(), screens.cend(), [&](const QScreen *screen) {
+        const QRect area = screenArea(screen), scaled = ScreenGrabber::screenArea(screen);
+        // A pixel apart where the factor is fractional.
+        const auto near = [](int a, int b) { return std::abs(a - b) <= 1; };
+        return qFuzzyCompare(screen->devicePixelRatio(), primary->devicePixelRatio())
+               && near(area.left(), scaled.left()) && near(area.top(), scaled.top())
+               && near(area.right(), scaled.right()) && near(area.bottom(), scaled.bottom());
+    });
 }
 
 QPixmap XcbScreenGrabber::grabDesktop()

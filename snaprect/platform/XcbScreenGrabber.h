@@ -28,6 +28,10 @@ public:
 
     QRect desktopGeometry() const override;
     QRect screenArea(const QScreen *screen) const override;
+    /// True where Qt's coordinates are not the server's pixels divided by one
+    /// factor: Qt scales screens but not their origins, so scaled screens
+    /// side by side or stacked leave gaps that one window would span wrongly.
+    bool needsWindowPerScreen() const override;
     QPixmap grabDesktop() override;
 
     /// Whether the last grabDesktop() went through shared memory.

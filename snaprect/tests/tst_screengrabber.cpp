@@ -4,7 +4,6 @@
 #include <X11TestSupport.h>
 
 #include <QGuiApplication>
-#include <QRegularExpression>
 #include <QScreen>
 #include <QTest>
 
@@ -20,9 +19,9 @@ QImage pixels(const QPixmap &picture)
 
 } // namespace
 
-// The X11 back end against the X server that CTest gives this run: the
-// layout is in MONITOR_LAYOUT (as given to the server, empty for one plain
-// screen), and SHARED_MEMORY says whether the server offers MIT-SHM.
+// The X11 back end against the X server that CTest gives this run, on its
+// monitors; SHARED_MEMORY says whether the server offers MIT-SHM, and
+// WINDOW_PER_SCREEN whether Qt's scaled coordinates leave gaps between them.
 class tst_ScreenGrabber : public QObject
 {
     Q_OBJECT
@@ -33,6 +32,7 @@ private slots:
     void grabsTheRootPicture();
     void programUsesTheX11BackEndUnlessToldOtherwise();
     void screenAreasAreTheMonitors();
+    void windowPerScreenWhereQtLeavesGaps();
     void reusedMemoryHoldsTheNewPicture();
     void twoPicturesAtOnceStayApart();
 
@@ -81,32 +81,27 @@ void tst_ScreenGrabber::programUsesTheX11BackEndUnlessToldOtherwise()
 
 void tst_ScreenGrabber::screenAreasAreTheMonitors()
 {
-    // "WxH+X+Y ..." as the server was given them; xrr-monitors names them
-    // M1, M2, ... A plain server has one monitor over the whole screen.
-    const QStringList layout = qEnvironmentVariable("MONITOR_LAYOUT").split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    QMap<QString, QRect> expected;
-    QRect bounds;
-    static const QRegularExpression geometry(QStringLiteral("^(\\d+)x(\\d+)\\+(\\d+)\\+(\\d+)$"));
-    for (int i = 0; i < layout.size(); ++i) {
-        const QRegularExpressionMatch m = geometry.match(layout.at(i));
-        QVERIFY(m.hasMatch());
-        const QRect rect(m.captured(3).toInt(), m.captured(4).toInt(), m.captured(1).toInt(), m.captured(2).toInt());
-        expected.insert(QStringLiteral("M%1").arg(i + 1), rect);
-        bounds |= rect;
-    }
+    // xrr-monitors names the monitors M1, M2, ...; a plain server has one
+    // monitor over the whole screen, named after its output.
+    const QList<QRect> monitors = X11TestSupport::monitorLayout();
     const QList<QScreen *> screens = QGuiApplication::screens();
+    QCOMPARE(screens.size(), monitors.size());
+    QRect bounds;
+    for (const QRect &monitor : monitors)
+        bounds |= monitor;
     const std::unique_ptr<XcbScreenGrabber> grabber = XcbScreenGrabber::create(XcbScreenGrabber::Transfer::SharedMemory);
-    if (layout.isEmpty()) {
-        QCOMPARE(screens.size(), 1);
-        QCOMPARE(grabber->screenArea(screens.first()), QRect(QPoint(0, 0), X11TestSupport::screenSize()));
-        return;
-    }
-    QCOMPARE(screens.size(), layout.size());
     for (const QScreen *screen : screens) {
-        QVERIFY2(expected.contains(screen->name()), qPrintable(screen->name()));
-        QCOMPARE(grabber->screenArea(screen), expected.value(screen->name()).translated(-bounds.topLeft()));
+        const int index = monitors.size() == 1 ? 0 : screen->name().mid(1).toInt() - 1;
+        QVERIFY2(index >= 0 && index < monitors.size(), qPrintable(screen->name()));
+        QCOMPARE(grabber->screenArea(screen), monitors.at(index).translated(-bounds.topLeft()));
     }
     QCOMPARE(grabber->grabDesktop().size(), bounds.size());
+}
+
+void tst_ScreenGrabber::windowPerScreenWhereQtLeavesGaps()
+{
+    const std::unique_ptr<XcbScreenGrabber> grabber = XcbScreenGrabber::create(XcbScreenGrabber::Transfer::SharedMemory);
+    QCOMPARE(grabber->needsWindowPerScreen(), qEnvironmentVariableIntValue("WINDOW_PER_SCREEN") == 1);
 }
 
 void tst_ScreenGrabber::reusedMemoryHoldsTheNewPicture()
