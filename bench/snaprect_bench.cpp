@@ -14,6 +14,7 @@
 #include <QPainter>
 #include <QScreen>
 #include <QTest>
+#include <QThread>
 
 #include <algorithm>
 #include <chrono>
@@ -58,6 +59,24 @@ qint64 statusKb(const char *field)
             return line.mid(int(qstrlen(field))).trimmed().split(' ').first().toLongLong();
     }
     return -1;
+}
+
+// "AMD EPYC, 2 cores, load 1.23"
+QString machine()
+{
+    QFile cpuinfo(QStringLiteral("/proc/cpuinfo"));
+    QString model;
+    if (cpuinfo.open(QIODevice::ReadOnly)) {
+        for (const QByteArray &line : cpuinfo.readAll().split('\n')) {
+            if (line.startsWith("model name")) {
+                model = QString::fromUtf8(line.mid(line.indexOf(':') + 1).trimmed());
+                break;
+            }
+        }
+    }
+    QFile load(QStringLiteral("/proc/loadavg"));
+    const QByteArray average = load.open(QIODevice::ReadOnly) ? load.readAll().split(' ').value(0) : QByteArray("?");
+    return QStringLiteral("%1, %2 cores, load %3").arg(model).arg(QThread::idealThreadCount()).arg(QString::fromLatin1(average));
 }
 
 void resetPeakMemory()
@@ -111,27 +130,33 @@ int main(int argc, char **argv)
     X11TestSupport::setRootPicture(X11TestSupport::patternPicture(desktop.size()));
     const qint64 screenshotBytes = qint64(desktop.width()) * desktop.height() * 4;
 
-    std::printf("SnapRect benchmark on %dx%d (one screenshot %.1f MB), medians of %d runs\n", desktop.width(),
-                desktop.height(), screenshotBytes / 1e6, runs);
+    std::printf("SnapRect benchmark on %dx%d (one screenshot %.1f MB), medians of %d runs\n%s\n", desktop.width(),
+                desktop.height(), screenshotBytes / 1e6, runs, qPrintable(machine()));
 
     TSnapRectForm form(nullptr);
     settle();
 
-    // Memory first, while the process has done nothing else yet.
+    // Memory first, while the process has done nothing else yet. The first
+    // capture also shows what a capture costs in memory never touched before.
+    double firstSnapRect = 0;
     const auto captureOnce = [&] {
+        const auto start = Clock::now();
         form.snapRect();
+        if (firstSnapRect == 0)
+            firstSnapRect = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
         showOverlay(form);
         sendMouse(&form, QEvent::MouseButtonPress, QPoint(100, 100));
         sendMouse(&form, QEvent::MouseMove, QPoint(500, 400));
         sendMouse(&form, QEvent::MouseButtonRelease, QPoint(500, 400));
         settle();
-        form.hide();
+        QTest::keyClick(&form, Qt::Key_Q);
         settle();
     };
     const qint64 idleKb = statusKb("VmRSS:");
     resetPeakMemory();
     captureOnce();
     const qint64 firstPeak = (statusKb("VmHWM:") - idleKb) * 1024;
+    const qint64 kept = (statusKb("VmRSS:") - idleKb) * 1024;
     resetPeakMemory();
     captureOnce();
     const qint64 secondPeak = (statusKb("VmHWM:") - idleKb) * 1024;
@@ -139,22 +164,29 @@ int main(int argc, char **argv)
     std::printf("\nGrab of the whole desktop\n");
     const double grab = timeMs(runs, [] { QPixmap p = ScreenGrabber::instance().grabDesktop(); });
     printMs("ScreenGrabber::instance() (the program's)", grab);
+    double shared = 0;
     for (auto transfer : {XcbScreenGrabber::Transfer::SharedMemory, XcbScreenGrabber::Transfer::Connection}) {
         const std::unique_ptr<XcbScreenGrabber> x11 = XcbScreenGrabber::create(transfer);
         const double ms = timeMs(runs, [&] { QPixmap p = x11->grabDesktop(); });
         printMs(x11->lastGrabShared() ? "X11, shared memory" : "X11, over the connection", ms);
+        if (x11->lastGrabShared())
+            shared = ms;
     }
-    printMs("QScreen::grabWindow", timeMs(runs, [&] {
+    const double qt = timeMs(runs, [&] {
         QPixmap p = primary->grabWindow(0, 0, 0, desktop.width(), desktop.height());
-    }));
+    });
+    printMs("QScreen::grabWindow (comparison)", qt);
+    if (shared > 0)
+        std::printf("  %-46s %9.1f x\n", "QScreen::grabWindow / X11 shared memory", qt / shared);
 
     std::printf("\nPreparation\n");
+    printMs("first snapRect() of the process, fresh memory", firstSnapRect);
     const double snap = timeMs(runs, [&] { form.snapRect(); });
     printMs("snapRect() as a whole", snap);
     printMs("of which not the grab (dimming, background)", snap - grab);
     const QImage picture = ScreenGrabber::instance().grabDesktop().toImage();
     printMs("dimming alone, the program's loop", timeMs(runs, [&] { QImage d = dimmed(picture, 100); }));
-    printMs("dimming alone, QPainter fill (comparison)", timeMs(runs, [&] {
+    printMs("dimming alone, copy and QPainter fill (comparison)", timeMs(runs, [&] {
         QImage d = picture.copy();
         QPainter(&d).fillRect(d.rect(), QColor(0, 0, 0, 100));
     }));
@@ -184,8 +216,9 @@ int main(int argc, char **argv)
         settle();
     }));
 
-    std::printf("\nMemory (VmHWM above the idle process)\n");
+    std::printf("\nMemory above the idle process (VmHWM, VmRSS)\n");
     printMb("peak of a first capture", firstPeak, screenshotBytes);
     printMb("peak of a second capture", secondPeak, screenshotBytes);
+    printMb("kept between captures", kept, screenshotBytes);
     return 0;
 }

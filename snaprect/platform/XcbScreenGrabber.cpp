@@ -130,17 +130,24 @@ std::unique_ptr<XcbScreenGrabber> XcbScreenGrabber::create(Transfer transfer)
     const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
     if (!screen || !isTrueColour32(connection, screen))
         return {};
-    const QRect rootGeometry(0, 0, screen->width_in_pixels, screen->height_in_pixels);
-    return std::unique_ptr<XcbScreenGrabber>(new XcbScreenGrabber(connection, screen->root, rootGeometry, transfer));
+    return std::unique_ptr<XcbScreenGrabber>(new XcbScreenGrabber(connection, screen->root, transfer));
 }
 
-XcbScreenGrabber::XcbScreenGrabber(xcb_connection_t *connection, std::uint32_t root, const QRect &rootGeometry,
-                                   Transfer transfer)
+XcbScreenGrabber::XcbScreenGrabber(xcb_connection_t *connection, std::uint32_t root, Transfer transfer)
     : m_connection(connection)
     , m_root(root)
-    , m_rootGeometry(rootGeometry)
     , m_transfer(transfer)
 {
+    // Monitors came with RandR 1.5; the version must be asked for before use.
+    const xcb_query_extension_reply_t *randr = xcb_get_extension_data(m_connection, &xcb_randr_id);
+    Reply<xcb_randr_query_version_reply_t> randrVersion;
+    if (randr && randr->present)
+        randrVersion.reset(
+            xcb_randr_query_version_reply(m_connection, xcb_randr_query_version(m_connection, 1, 5), nullptr));
+    m_hasMonitors = randrVersion
+                    && (randrVersion->major_version > 1
+                        || (randrVersion->major_version == 1 && randrVersion->minor_version >= 5));
+
     if (m_transfer == Transfer::SharedMemory) {
         const xcb_query_extension_reply_t *shm = xcb_get_extension_data(m_connection, &xcb_shm_id);
         Reply<xcb_shm_query_version_reply_t> version;
@@ -162,13 +169,7 @@ QRect XcbScreenGrabber::desktopGeometry() const
 QList<XcbScreenGrabber::Monitor> XcbScreenGrabber::monitors() const
 {
     QList<Monitor> found;
-    const xcb_query_extension_reply_t *randr = xcb_get_extension_data(m_connection, &xcb_randr_id);
-    if (!randr || !randr->present)
-        return found;
-    // Monitors came with RandR 1.5; the version must be asked for before use.
-    Reply<xcb_randr_query_version_reply_t> version(
-        xcb_randr_query_version_reply(m_connection, xcb_randr_query_version(m_connection, 1, 5), nullptr));
-    if (!version || version->major_version < 1 || (version->major_version == 1 && version->minor_version < 5))
+    if (!m_hasMonitors)
         return found;
     Reply<xcb_randr_get_monitors_reply_t> reply(
         xcb_randr_get_monitors_reply(m_connection, xcb_randr_get_monitors(m_connection, m_root, 1), nullptr));
@@ -187,12 +188,16 @@ QList<XcbScreenGrabber::Monitor> XcbScreenGrabber::monitors() const
 
 QRect XcbScreenGrabber::desktopArea(const QList<Monitor> &monitors) const
 {
+    // The root's size changes with the monitors, so it is asked for each time.
+    Reply<xcb_get_geometry_reply_t> root(
+        xcb_get_geometry_reply(m_connection, xcb_get_geometry(m_connection, m_root), nullptr));
+    const QRect rootGeometry = root ? QRect(0, 0, root->width, root->height) : QRect();
     QRect bounds;
     for (const Monitor &monitor : monitors)
         bounds |= monitor.geometry;
     // Without monitors the whole root; never past its edges, where the
     // server refuses to read.
-    return bounds.isEmpty() ? m_rootGeometry : bounds & m_rootGeometry;
+    return bounds.isEmpty() ? rootGeometry : bounds & rootGeometry;
 }
 
 QRect XcbScreenGrabber::screenArea(const QScreen *screen) const

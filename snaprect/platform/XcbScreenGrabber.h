@@ -43,7 +43,7 @@ private:
         QRect geometry;
     };
 
-    XcbScreenGrabber(xcb_connection_t *connection, std::uint32_t root, const QRect &rootGeometry, Transfer transfer);
+    XcbScreenGrabber(xcb_connection_t *connection, std::uint32_t root, Transfer transfer);
 
     QList<Monitor> monitors() const;
     QRect desktopArea(const QList<Monitor> &monitors) const;
@@ -52,8 +52,8 @@ private:
 
     xcb_connection_t *m_connection;
     std::uint32_t m_root;
-    QRect m_rootGeometry;
     Transfer m_transfer;
+    bool m_hasMonitors = false;
     bool m_sharedMemoryWorks = true;
     bool m_lastGrabShared = false;
 };
