@@ -1,28 +1,51 @@
 #include "TSnapRectForm.h"
 
+#include "PixelOps.h"
 #include "SaveImage.h"
+#include "TSnapRectSurface.h"
 #include "TSnapRectToolForm.h"
 #include "platform/ScreenGrabber.h"
 
 #include <OvUtils.h>
 
 #include <QAbstractButton>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScreen>
 #include <QWindow>
 
+#include <cmath>
 #include <cstdlib>
 
 namespace {
-const QColor shadeColour(0, 0, 0, 100);
+
+// The shade over the picture: black at this opacity out of 255.
+constexpr int shadeAlpha = 100;
+
+// The smallest rectangle of whole pixels that holds \a rect times \a factor.
+QRect scaledOutwards(const QRect &rect, qreal factor)
+{
+    return QRect(QPoint(int(std::floor(rect.left() * factor)), int(std::floor(rect.top() * factor))),
+                 QPoint(int(std::ceil((rect.right() + 1) * factor)) - 1,
+                        int(std::ceil((rect.bottom() + 1) * factor)) - 1));
 }
+
+QRect toLogical(const QRect &rect, qreal ratio)
+{
+    return scaledOutwards(rect, 1 / ratio);
+}
+
+} // namespace
 
 TSnapRectForm::TSnapRectForm(QWidget *parent)
     : QDialog(parent)
 {
     setWindowFlags(Qt::FramelessWindowHint);
     setWindowTitle(QStringLiteral("Framzel－局部截图"));
+    // paintEvent() covers every pixel; the background need not be filled first.
+    setAttribute(Qt::WA_OpaquePaintEvent);
     m_toolForm = new TSnapRectToolForm(this);
     connect(m_toolForm, &TSnapRectToolForm::onSave, this, &TSnapRectForm::onSave);
     connect(m_toolForm, &TSnapRectToolForm::onReSelect, this, &TSnapRectForm::onReSelect);
@@ -32,27 +55,72 @@ TSnapRectForm::TSnapRectForm(QWidget *parent)
     connect(m_toolForm->fullScreenButton(), &QAbstractButton::clicked, this, &TSnapRectForm::fullScreenSave);
 }
 
+TSnapRectForm::~TSnapRectForm() = default;
+
 QRect TSnapRectForm::selectionRect() const
 {
     return QRect(QPoint(m_left, m_top), QPoint(m_right - 1, m_bottom - 1));
 }
 
+QList<QWidget *> TSnapRectForm::surfaces() const
+{
+    QList<QWidget *> all{const_cast<TSnapRectForm *>(this)};
+    for (TSnapRectSurface *surface : m_surfaces)
+        all.append(surface);
+    return all;
+}
+
 void TSnapRectForm::snapRect()
 {
     onReSelect();
+    // The last capture's pictures go before the next one is taken, so that
+    // a capture never holds two.
+    releasePictures();
     ScreenGrabber &grabber = ScreenGrabber::instance();
-    const QRect desktop = grabber.desktopGeometry();
-    move(desktop.topLeft());
-    resize(desktop.size());
+    coverScreens(grabber);
     m_fullPixmap = grabber.grabDesktop();
 
-    m_shadedPixmap = m_fullPixmap;
-    {
-        QPainter painter(&m_shadedPixmap);
-        painter.fillRect(QRect(QPoint(0, 0), size()), shadeColour);
-    }
-    ov::drawImage(this, m_shadedPixmap, size());
+    m_shadedPixmap = QPixmap::fromImage(dimmed(m_fullPixmap.toImage(), shadeAlpha), Qt::NoFormatConversion);
+    // At its own size the picture is shared, not scaled.
+    ov::drawImage(this, m_shadedPixmap, m_shadedPixmap.size());
+    for (QWidget *surface : surfaces())
+        surface->update();
     m_toolForm->setVisible(true);
+}
+
+void TSnapRectForm::coverScreens(const ScreenGrabber &grabber)
+{
+    qDeleteAll(m_surfaces);
+    m_surfaces.clear();
+    QScreen *primary = QGuiApplication::primaryScreen();
+    m_frameWidth = qMax(1, qRound(primary->devicePixelRatio()));
+    const QList<QScreen *> screens = QGuiApplication::screens();
+    QRect captured;
+    for (const QScreen *screen : screens)
+        captured |= grabber.screenArea(screen);
+    m_desktopSize = QSize(captured.right() + 1, captured.bottom() + 1);
+
+    if (!grabber.needsWindowPerScreen()) {
+        m_origin = QPoint(0, 0);
+        const QRect desktop = grabber.desktopGeometry();
+        move(desktop.topLeft());
+        resize(desktop.size());
+        return;
+    }
+    // The form over the primary screen, where the toolbar first appears.
+    m_origin = grabber.screenArea(primary).topLeft();
+    setGeometry(primary->geometry());
+    for (QScreen *screen : screens) {
+        if (screen != primary)
+            m_surfaces.append(new TSnapRectSurface(this, screen, grabber.screenArea(screen).topLeft()));
+    }
+}
+
+void TSnapRectForm::releasePictures()
+{
+    m_fullPixmap = QPixmap();
+    m_shadedPixmap = QPixmap();
+    setPalette(QPalette());
 }
 
 void TSnapRectForm::onSave()
@@ -63,10 +131,11 @@ void TSnapRectForm::onSave()
 
 void TSnapRectForm::onReSelect()
 {
+    updateSelectionArea();
     m_left = m_top = m_right = m_bottom = -1;
     m_startPos = QPoint(-1, -1);
     m_state = Selecting;
-    update();
+    updateSelectionArea();
 }
 
 void TSnapRectForm::fullScreenSave()
@@ -87,6 +156,7 @@ void TSnapRectForm::onExit()
 {
     close();
     m_toolForm->close();
+    releasePictures();
 }
 
 void TSnapRectForm::beginRectangle(const QPoint &p)
@@ -94,7 +164,7 @@ void TSnapRectForm::beginRectangle(const QPoint &p)
     m_left = m_right = p.x();
     m_top = m_bottom = p.y();
     m_startPos = p;
-    setCursor(Qt::CrossCursor);
+    setSurfaceCursor(Qt::CrossCursor);
 }
 
 bool TSnapRectForm::isStrictlyInside(const QPoint &p) const
@@ -120,35 +190,57 @@ void TSnapRectForm::moveRectangle(const QPoint &p)
         m_top = 0;
         m_bottom = h;
     }
-    if (m_right > width()) {
-        m_right = width();
-        m_left = width() - w;
+    if (m_right > m_desktopSize.width()) {
+        m_right = m_desktopSize.width();
+        m_left = m_desktopSize.width() - w;
     }
-    if (m_bottom > height()) {
-        m_bottom = height();
-        m_top = height() - h;
+    if (m_bottom > m_desktopSize.height()) {
+        m_bottom = m_desktopSize.height();
+        m_top = m_desktopSize.height() - h;
     }
     m_lastPos = p;
 }
 
-void TSnapRectForm::mousePressEvent(QMouseEvent *event)
+void TSnapRectForm::setSurfaceCursor(Qt::CursorShape shape)
 {
-    const QPoint p = event->position().toPoint();
+    for (QWidget *surface : surfaces())
+        surface->setCursor(shape);
+}
+
+QPoint TSnapRectForm::originOf(const QWidget *surface) const
+{
+    return surface == this ? m_origin : static_cast<const TSnapRectSurface *>(surface)->origin();
+}
+
+void TSnapRectForm::updateSelectionArea()
+{
+    // The frame lies on the first column and row and just past the last ones.
+    const QRect area(m_left, m_top, m_right - m_left + m_frameWidth, m_bottom - m_top + m_frameWidth);
+    for (QWidget *surface : surfaces()) {
+        // A pixel to spare for the window system's own rounding at
+        // fractional scales.
+        const QRect dirty = toLogical(area.translated(-originOf(surface)), surface->devicePixelRatio());
+        surface->update(dirty.adjusted(-1, -1, 1, 1) & surface->rect());
+    }
+}
+
+void TSnapRectForm::pressAt(const QPoint &p)
+{
+    updateSelectionArea();
     if (m_state == Selected && isStrictlyInside(p)) {
         m_lastPos = p;
-        setCursor(Qt::SizeAllCursor);
+        setSurfaceCursor(Qt::SizeAllCursor);
     } else {
         beginRectangle(p);
         m_state = Selecting;
     }
-    update();
+    updateSelectionArea();
     m_toolForm->setVisible(false);
-    QDialog::mousePressEvent(event);
 }
 
-void TSnapRectForm::mouseMoveEvent(QMouseEvent *event)
+void TSnapRectForm::moveTo(const QPoint &p)
 {
-    const QPoint p = event->position().toPoint();
+    updateSelectionArea();
     if (m_state == Selecting) {
         m_left = qMin(m_startPos.x(), p.x());
         m_top = qMin(m_startPos.y(), p.y());
@@ -157,18 +249,34 @@ void TSnapRectForm::mouseMoveEvent(QMouseEvent *event)
     } else {
         moveRectangle(p);
     }
-    update();
+    updateSelectionArea();
+}
+
+void TSnapRectForm::releaseAt(const QPoint &toolbarPosition)
+{
+    m_state = Selected;
+    setSurfaceCursor(Qt::ArrowCursor);
+    updateSelectionArea();
+    // The toolbar's frame goes to the release point on the screen.
+    m_toolForm->move(toolbarPosition);
+    m_toolForm->setVisible(true);
+}
+
+void TSnapRectForm::mousePressEvent(QMouseEvent *event)
+{
+    pressAt(m_origin + (event->position() * devicePixelRatio()).toPoint());
+    QDialog::mousePressEvent(event);
+}
+
+void TSnapRectForm::mouseMoveEvent(QMouseEvent *event)
+{
+    moveTo(m_origin + (event->position() * devicePixelRatio()).toPoint());
     QDialog::mouseMoveEvent(event);
 }
 
 void TSnapRectForm::mouseReleaseEvent(QMouseEvent *event)
 {
-    m_state = Selected;
-    setCursor(Qt::ArrowCursor);
-    update();
-    // The toolbar's frame goes to the release point on the screen.
-    m_toolForm->move(event->globalPosition().toPoint());
-    m_toolForm->setVisible(true);
+    releaseAt(event->globalPosition().toPoint());
     QDialog::mouseReleaseEvent(event);
 }
 
@@ -195,33 +303,74 @@ void TSnapRectForm::keyPressEvent(QKeyEvent *event)
     }
 }
 
-void TSnapRectForm::paintEvent(QPaintEvent *)
+void TSnapRectForm::paintEvent(QPaintEvent *event)
 {
-    QPainter painter(this);
-    painter.setPen(QPen(Qt::green, 1, Qt::SolidLine));
-    painter.drawPixmap(QPointF(0, 0), m_shadedPixmap);
-    const QRect selection = selectionRect();
-    if (m_right - m_left > 0 && m_bottom - m_top > 0)
-        painter.drawPixmap(QPointF(m_left, m_top), m_fullPixmap.copy(selection));
-    painter.drawRects(&selection, 1);
+    paintSurface(this, m_origin, event->region());
+}
+
+void TSnapRectForm::paintSurface(QWidget *surface, const QPoint &origin, const QRegion &region) const
+{
+    QPainter painter(surface);
+    const qreal ratio = surface->devicePixelRatio();
+    // Everything is drawn in the capture's pixels, one to one with the
+    // screen's, relative to the surface's origin.
+    painter.setTransform(QTransform::fromScale(1 / ratio, 1 / ratio));
+    const QRect picture(-origin, m_shadedPixmap.size());
+    const QRect selection = QRect(m_left, m_top, m_right - m_left, m_bottom - m_top).translated(-origin);
+    for (const QRect &dirty : region) {
+        const QRect area = scaledOutwards(dirty, ratio);
+        const QRect shown = area & picture;
+        if (shown != area)
+            painter.fillRect(area, Qt::black);
+        if (shown.isEmpty())
+            continue;
+        painter.drawPixmap(shown, m_shadedPixmap, shown.translated(origin));
+        const QRect cut = shown & selection;
+        if (!cut.isEmpty())
+            painter.drawPixmap(cut, m_fullPixmap, cut.translated(origin));
+    }
+    // Nothing is selected after a reset, which puts the edges at -1.
+    if (m_left < 0 || m_top < 0)
+        return;
+    // One pixel wide at scale 1: on the selection's first column and row and
+    // on the ones just past its last.
+    const int k = m_frameWidth;
+    const int width = m_right - m_left, height = m_bottom - m_top;
+    const QPoint topLeft = QPoint(m_left, m_top) - origin;
+    painter.fillRect(QRect(topLeft, QSize(width + k, k)), Qt::green);
+    painter.fillRect(QRect(topLeft + QPoint(0, height), QSize(width + k, k)), Qt::green);
+    painter.fillRect(QRect(topLeft, QSize(k, height + k)), Qt::green);
+    painter.fillRect(QRect(topLeft + QPoint(width, 0), QSize(k, height + k)), Qt::green);
 }
 
 void TSnapRectForm::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
+    for (TSnapRectSurface *surface : m_surfaces)
+        surface->show();
     // The toolbar is shown before the overlay, and a window manager may stack
     // the overlay above it: openbox, for one, counts an undecorated window of
     // the monitor's size as full-screen and lifts it over its own transients,
-    // ignoring raise requests. Mapping the toolbar again once the overlay is
-    // on screen puts it back on top.
-    if (QWindow *window = windowHandle())
-        window->installEventFilter(this);
+    // ignoring raise requests. Mapping the toolbar again once each overlay
+    // window is on screen puts it back on top.
+    for (QWidget *surface : surfaces()) {
+        if (QWindow *window = surface->windowHandle())
+            window->installEventFilter(this);
+    }
+}
+
+void TSnapRectForm::hideEvent(QHideEvent *event)
+{
+    for (TSnapRectSurface *surface : m_surfaces)
+        surface->hide();
+    QDialog::hideEvent(event);
 }
 
 bool TSnapRectForm::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::Expose && watched == windowHandle() && windowHandle()->isExposed()) {
-        windowHandle()->removeEventFilter(this);
+    auto *window = qobject_cast<QWindow *>(watched);
+    if (event->type() == QEvent::Expose && window && window->isExposed()) {
+        window->removeEventFilter(this);
         if (m_toolForm->isVisible()) {
             m_toolForm->setVisible(false);
             m_toolForm->setVisible(true);

@@ -1,10 +1,13 @@
 #pragma once
 
 #include <QDialog>
+#include <QList>
 #include <QPixmap>
 #include <QPoint>
 #include <QRect>
 
+class ScreenGrabber;
+class TSnapRectSurface;
 class TSnapRectToolForm;
 
 /// The frameless window, as large as the desktop, on which a region capture
@@ -12,6 +15,13 @@ class TSnapRectToolForm;
 /// rectangle that shows undimmed inside a green frame, move it or draw it
 /// anew, and saves the rectangle or the whole picture. One object serves
 /// every capture of a run; snapRect() re-arms it.
+///
+/// Positions are kept in the capture's own pixels, the window system's, so
+/// that what is saved is exactly what lies under the rectangle on the
+/// screens, whatever their scaling. Where one window cannot lie over every
+/// screen pixel for pixel (screens scaled while their origins are not), the
+/// form covers the primary screen and one TSnapRectSurface covers each other
+/// screen; they show and share the form's one selection.
 class TSnapRectForm : public QDialog
 {
     Q_OBJECT
@@ -20,13 +30,18 @@ public:
     enum State { Selecting = 1, Selected = 2 };
 
     explicit TSnapRectForm(QWidget *parent);
+    ~TSnapRectForm() override;
 
-    /// The selection in overlay coordinates; empty when nothing is selected.
+    /// The selection in the capture's pixels (at scale 1 these are the
+    /// overlay's own coordinates); empty when nothing is selected.
     QRect selectionRect() const;
     State selectionState() const { return static_cast<State>(m_state); }
     TSnapRectToolForm *toolForm() const { return m_toolForm; }
     /// The undimmed capture of the desktop.
     const QPixmap &capture() const { return m_fullPixmap; }
+    /// The windows that show the overlay: the form, then a surface for each
+    /// screen that the form does not cover.
+    QList<QWidget *> surfaces() const;
 
 public slots:
     /// Prepares a new capture: clears the selection, covers the desktop,
@@ -47,12 +62,25 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // The surfaces pass their mouse, keys and painting to these.
+    friend class TSnapRectSurface;
+    void pressAt(const QPoint &p);
+    void moveTo(const QPoint &p);
+    void releaseAt(const QPoint &toolbarPosition);
+    void paintSurface(QWidget *surface, const QPoint &origin, const QRegion &region) const;
+
+    void coverScreens(const ScreenGrabber &grabber);
+    void releasePictures();
     void beginRectangle(const QPoint &p);
     bool isStrictlyInside(const QPoint &p) const;
     void moveRectangle(const QPoint &p);
+    QPoint originOf(const QWidget *surface) const;
+    void updateSelectionArea();
+    void setSurfaceCursor(Qt::CursorShape shape);
     void takeKeyboardBack();
 
     QPixmap m_fullPixmap;
@@ -65,4 +93,9 @@ private:
     QPoint m_startPos;
     int m_state = Selecting;
     TSnapRectToolForm *m_toolForm;
+
+    QSize m_desktopSize;            // the capture's extent, in its pixels
+    QPoint m_origin;                // where the form's top-left lies in it
+    int m_frameWidth = 1;           // the green frame, in the capture's pixels
+    QList<TSnapRectSurface *> m_surfaces;
 };

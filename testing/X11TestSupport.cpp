@@ -3,6 +3,7 @@
 #include <QDeadlineTimer>
 #include <QImage>
 #include <QRect>
+#include <QRegularExpression>
 #include <QTest>
 
 #include <X11/Xatom.h>
@@ -215,6 +216,56 @@ QImage patternPicture(const QSize &size)
             line[x] = qRgb(x & 0xFF, y & 0xFF, ((x >> 8) * 64 + (y >> 8) * 16 + (x ^ y)) & 0xFF);
     }
     return image;
+}
+
+QSize screenSize()
+{
+    DisplayPtr dpy = openDisplay();
+    const int screen = DefaultScreen(dpy.get());
+    return QSize(DisplayWidth(dpy.get(), screen), DisplayHeight(dpy.get(), screen));
+}
+
+QList<QRect> monitorLayout()
+{
+    static const QRegularExpression geometry(QStringLiteral("^(\\d+)x(\\d+)\\+(\\d+)\\+(\\d+)$"));
+    QList<QRect> monitors;
+    for (const QString &item : qEnvironmentVariable("MONITOR_LAYOUT").split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        const QRegularExpressionMatch m = geometry.match(item);
+        if (!m.hasMatch())
+            qFatal("bad monitor in MONITOR_LAYOUT: %s", qPrintable(item));
+        monitors.append(QRect(m.captured(3).toInt(), m.captured(4).toInt(), m.captured(1).toInt(),
+                              m.captured(2).toInt()));
+    }
+    if (monitors.isEmpty())
+        monitors.append(QRect(QPoint(0, 0), screenSize()));
+    return monitors;
+}
+
+QList<QPoint> pointsFromEnvironment(const char *name)
+{
+    QList<QPoint> points;
+    for (const QString &item : qEnvironmentVariable(name).split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        const QStringList xy = item.split(QLatin1Char(','));
+        points.append(QPoint(xy.value(0).toInt(), xy.value(1).toInt()));
+    }
+    return points;
+}
+
+QImage screenPicture(const QRect &area)
+{
+    DisplayPtr dpy = openDisplay();
+    XImage *ximage = XGetImage(dpy.get(), DefaultRootWindow(dpy.get()), area.x(), area.y(), unsigned(area.width()),
+                               unsigned(area.height()), AllPlanes, ZPixmap);
+    if (!ximage)
+        qFatal("cannot read the screen");
+    QImage picture(area.size(), QImage::Format_RGB32);
+    for (int y = 0; y < area.height(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(picture.scanLine(y));
+        for (int x = 0; x < area.width(); ++x)
+            line[x] = QRgb(XGetPixel(ximage, x, y)) | 0xff000000u;
+    }
+    XDestroyImage(ximage);
+    return picture;
 }
 
 void setRootPicture(const QImage &picture)

@@ -59,6 +59,21 @@ bool isViewable(unsigned long window);
 /// never matches by accident.
 QImage patternPicture(const QSize &size);
 
+/// The X screen's size in its own pixels.
+QSize screenSize();
+
+/// The monitors that add_x11_test gave the server (MONITOR_LAYOUT, "WxH+X+Y
+/// ..."), in the server's pixels, the primary first; without them, one
+/// monitor over the whole screen.
+QList<QRect> monitorLayout();
+
+/// The points "x,y x,y ..." in the environment variable \a name.
+QList<QPoint> pointsFromEnvironment(const char *name);
+
+/// What the X server shows in \a area of the screen (root coordinates), read
+/// with a plain GetImage request; RGB32.
+QImage screenPicture(const QRect &area);
+
 /// Makes \a picture the root window's background (tiled, as X does) and
 /// paints it.
 void setRootPicture(const QImage &picture);

@@ -80,7 +80,9 @@ QPoint SnapRectDriver::mainButtonCentre(const QString &objectName) const
     probe.setAttribute(Qt::WA_DontShowOnScreen);
     probe.show();
     const auto *button = probe.findChild<QPushButton *>(objectName);
-    const QPoint centre = button->mapTo(&probe, button->rect().center());
+    // In Qt's coordinates; the X server counts its own pixels, more of them
+    // when Qt scales.
+    const QPoint centre = (QPointF(button->mapTo(&probe, button->rect().center())) * probe.devicePixelRatio()).toPoint();
     probe.hide();
     return centre;
 }

@@ -1,0 +1,6 @@
+#include "LargeImage.h"
+
+QImage newLargeImage(const QSize &size, QImage::Format format)
+{
+    return QImage(size, format);
+}

@@ -1,0 +1,300 @@
+#include "XcbScreenGrabber.h"
+
+#include "LargeImage.h"
+#include "PixelOps.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+#include <xcb/randr.h>
+#include <xcb/shm.h>
+#include <xcb/xcb.h>
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// Replies of the plain transfer stay about this large, so that a grab never
+// holds a second copy of the desktop.
+constexpr size_t stripBytes = 4 << 20;
+
+template<typename T>
+struct FreeReply {
+    void operator()(T *reply) const { std::free(reply); }
+};
+template<typename T>
+using Reply = std::unique_ptr<T, FreeReply<T>>;
+
+bool isTrueColour32(xcb_connection_t *connection, const xcb_screen_t *screen)
+{
+    if (screen->root_depth != 24)
+        return false;
+    const xcb_setup_t *setup = xcb_get_setup(connection);
+    if (setup->image_byte_order != XCB_IMAGE_ORDER_LSB_FIRST)
+        return false;
+    bool thirtyTwoBits = false;
+    for (auto f = xcb_setup_pixmap_formats_iterator(setup); f.rem; xcb_format_next(&f))
+        thirtyTwoBits |= f.data->depth == 24 && f.data->bits_per_pixel == 32;
+    if (!thirtyTwoBits)
+        return false;
+    for (auto d = xcb_screen_allowed_depths_iterator(screen); d.rem; xcb_depth_next(&d)) {
+        for (auto v = xcb_depth_visuals_iterator(d.data); v.rem; xcb_visualtype_next(&v)) {
+            if (v.data->visual_id == screen->root_visual)
+                return v.data->_class == XCB_VISUAL_CLASS_TRUE_COLOR && v.data->red_mask == 0xff0000
+                       && v.data->green_mask == 0xff00 && v.data->blue_mask == 0xff;
+        }
+    }
+    return false;
+}
+
+// A memory file mapped here and attached to the server, which writes a grab
+// into it; the picture made of it owns it.
+struct Segment {
+    xcb_connection_t *connection;
+    xcb_shm_seg_t id;
+    void *data;
+    size_t size;
+};
+
+// The segment of the last picture let go, still mapped on both sides for the
+// next grab of the same size. Fresh memory costs a page fault per page in the
+// server and another here, which in a virtual machine takes far longer than
+// the copy itself; so one segment is kept, never more.
+Segment idleSegment{};
+
+void destroy(const Segment &segment)
+{
+    xcb_shm_detach(segment.connection, segment.id);
+    xcb_flush(segment.connection);
+    munmap(segment.data, segment.size);
+}
+
+// Called when the last copy of a picture goes, on the thread that drops it:
+// the GUI thread, as every picture of the program lives there.
+void releaseSegment(void *info)
+{
+    auto *segment = static_cast<Segment *>(info);
+    if (idleSegment.data)
+        destroy(*segment);
+    else
+        idleSegment = *segment;
+    delete segment;
+}
+
+Segment takeIdleSegment(xcb_connection_t *connection, size_t size)
+{
+    Segment segment = idleSegment;
+    if (!segment.data)
+        return {};
+    idleSegment = {};
+    if (segment.connection == connection && segment.size == size)
+        return segment;
+    destroy(segment);
+    return {};
+}
+
+Segment newSegment(xcb_connection_t *connection, size_t size)
+{
+    const int fd = memfd_create("snaprect-grab", MFD_CLOEXEC);
+    if (fd < 0)
+        return {};
+    void *data = ftruncate(fd, off_t(size)) == 0 ? mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0)
+                                                 : MAP_FAILED;
+    if (data == MAP_FAILED) {
+        close(fd);
+        return {};
+    }
+    // xcb closes the descriptor once it is sent; the mapping stays.
+    const xcb_shm_seg_t id = xcb_generate_id(connection);
+    Reply<xcb_generic_error_t> error(xcb_request_check(connection, xcb_shm_attach_fd_checked(connection, id, fd, 0)));
+    if (error) {
+        munmap(data, size);
+        return {};
+    }
+    return {connection, id, data, size};
+}
+
+} // namespace
+
+std::unique_ptr<XcbScreenGrabber> XcbScreenGrabber::create(Transfer transfer)
+{
+    const auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
+    if (!connection)
+        return {};
+    const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
+    if (!screen || !isTrueColour32(connection, screen))
+        return {};
+    return std::unique_ptr<XcbScreenGrabber>(new XcbScreenGrabber(connection, screen->root, transfer));
+}
+
+XcbScreenGrabber::XcbScreenGrabber(xcb_connection_t *connection, std::uint32_t root, Transfer transfer)
+    : m_connection(connection)
+    , m_root(root)
+    , m_transfer(transfer)
+{
+    // Monitors came with RandR 1.5; the version must be asked for before use.
+    const xcb_query_extension_reply_t *randr = xcb_get_extension_data(m_connection, &xcb_randr_id);
+    Reply<xcb_randr_query_version_reply_t> randrVersion;
+    if (randr && randr->present)
+        randrVersion.reset(
+            xcb_randr_query_version_reply(m_connection, xcb_randr_query_version(m_connection, 1, 5), nullptr));
+    m_hasMonitors = randrVersion
+                    && (randrVersion->major_version > 1
+                        || (randrVersion->major_version == 1 && randrVersion->minor_version >= 5));
+
+    if (m_transfer == Transfer::SharedMemory) {
+        const xcb_query_extension_reply_t *shm = xcb_get_extension_data(m_connection, &xcb_shm_id);
+        Reply<xcb_shm_query_version_reply_t> version;
+        if (shm && shm->present)
+            version.reset(xcb_shm_query_version_reply(m_connection, xcb_shm_query_version(m_connection), nullptr));
+        // Memory files are passed as descriptors, which came with 1.2.
+        m_sharedMemoryWorks = version
+                              && (version->major_version > 1
+                                  || (version->major_version == 1 && version->minor_version >= 2));
+    }
+}
+
+QRect XcbScreenGrabber::desktopGeometry() const
+{
+    const QScreen *primary = QGuiApplication::primaryScreen();
+    return primary ? primary->virtualGeometry() : QRect();
+}
+
+QList<XcbScreenGrabber::Monitor> XcbScreenGrabber::monitors() const
+{
+    QList<Monitor> found;
+    if (!m_hasMonitors)
+        return found;
+    Reply<xcb_randr_get_monitors_reply_t> reply(
+        xcb_randr_get_monitors_reply(m_connection, xcb_randr_get_monitors(m_connection, m_root, 1), nullptr));
+    if (!reply)
+        return found;
+    for (auto m = xcb_randr_get_monitors_monitors_iterator(reply.get()); m.rem; xcb_randr_monitor_info_next(&m)) {
+        Reply<xcb_get_atom_name_reply_t> name(
+            xcb_get_atom_name_reply(m_connection, xcb_get_atom_name(m_connection, m.data->name), nullptr));
+        const QString text = name ? QString::fromUtf8(xcb_get_atom_name_name(name.get()),
+                                                      xcb_get_atom_name_name_length(name.get()))
+                                  : QString();
+        found.append({text, QRect(m.data->x, m.data->y, m.data->width, m.data->height)});
+    }
+    return found;
+}
+
+QRect XcbScreenGrabber::desktopArea(const QList<Monitor> &monitors) const
+{
+    // The root's size changes with the monitors, so it is asked for each time.
+    Reply<xcb_get_geometry_reply_t> root(
+        xcb_get_geometry_reply(m_connection, xcb_get_geometry(m_connection, m_root), nullptr));
+    const QRect rootGeometry = root ? QRect(0, 0, root->width, root->height) : QRect();
+    QRect bounds;
+    for (const Monitor &monitor : monitors)
+        bounds |= monitor.geometry;
+    // Without monitors the whole root; never past its edges, where the
+    // server refuses to read.
+    return bounds.isEmpty() ? rootGeometry : bounds & rootGeometry;
+}
+
+QRect XcbScreenGrabber::screenArea(const QScreen *screen) const
+{
+    const QList<Monitor> all = monitors();
+    for (const Monitor &monitor : all) {
+        if (monitor.name == screen->name())
+            return monitor.geometry.translated(-desktopArea(all).topLeft());
+    }
+    return ScreenGrabber::screenArea(screen);
+}
+
+bool XcbScreenGrabber::needsWindowPerScreen() const
+{
+    const QScreen *primary = QGuiApplication::primaryScreen();
+    const QList<QScreen *> screens = QGuiApplication::screens();
+    return !std::all_of(screens.cbegin(), screens.cend(), [&](const QScreen *screen) {
+        const QRect area = screenArea(screen), scaled = ScreenGrabber::screenArea(screen);
+        // A pixel apart where the factor is fractional.
+        const auto near = [](int a, int b) { return std::abs(a - b) <= 1; };
+        return qFuzzyCompare(screen->devicePixelRatio(), primary->devicePixelRatio())
+               && near(area.left(), scaled.left()) && near(area.top(), scaled.top())
+               && near(area.right(), scaled.right()) && near(area.bottom(), scaled.bottom());
+    });
+}
+
+QPixmap XcbScreenGrabber::grabDesktop()
+{
+    const QRect area = desktopArea(monitors());
+    QImage picture;
+    m_lastGrabShared = false;
+    if (m_transfer == Transfer::SharedMemory && m_sharedMemoryWorks) {
+        picture = grabShared(area);
+        // A server that cannot reach our memory (another machine) will not
+        // next time either.
+        m_sharedMemoryWorks = !picture.isNull();
+        m_lastGrabShared = m_sharedMemoryWorks;
+    }
+    if (picture.isNull())
+        picture = grabOverConnection(area);
+    if (picture.isNull())
+        return {};
+    // The server leaves the unused top byte of its 24-bit pixels undefined.
+    makeOpaque(picture);
+    const QScreen *primary = QGuiApplication::primaryScreen();
+    picture.setDevicePixelRatio(primary ? primary->devicePixelRatio() : 1.0);
+    return QPixmap::fromImage(std::move(picture), Qt::NoFormatConversion);
+}
+
+QImage XcbScreenGrabber::grabShared(const QRect &area)
+{
+    const size_t size = size_t(area.width()) * size_t(area.height()) * 4;
+    Segment segment = takeIdleSegment(m_connection, size);
+    if (!segment.data)
+        segment = newSegment(m_connection, size);
+    if (!segment.data)
+        return {};
+    Reply<xcb_shm_get_image_reply_t> reply(xcb_shm_get_image_reply(
+        m_connection,
+        xcb_shm_get_image(m_connection, m_root, int16_t(area.x()), int16_t(area.y()), uint16_t(area.width()),
+                          uint16_t(area.height()), ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP, segment.id, 0),
+        nullptr));
+    if (!reply) {
+        destroy(segment);
+        return {};
+    }
+    return QImage(static_cast<uchar *>(segment.data), area.width(), area.height(), area.width() * 4,
+                  QImage::Format_RGB32, releaseSegment, new Segment(segment));
+}
+
+QImage XcbScreenGrabber::grabOverConnection(const QRect &area)
+{
+    QImage picture = newLargeImage(area.size(), QImage::Format_RGB32);
+    if (picture.isNull())
+        return {};
+    const size_t lineBytes = size_t(area.width()) * 4;
+    const int stripLines = int(qMax<size_t>(1, stripBytes / lineBytes));
+    for (int top = 0; top < area.height(); top += stripLines) {
+        const int lines = qMin(stripLines, area.height() - top);
+        Reply<xcb_get_image_reply_t> reply(xcb_get_image_reply(
+            m_connection,
+            xcb_get_image(m_connection, XCB_IMAGE_FORMAT_Z_PIXMAP, m_root, int16_t(area.x()),
+                          int16_t(area.y() + top), uint16_t(area.width()), uint16_t(lines), ~0u),
+            nullptr));
+        if (!reply || size_t(xcb_get_image_data_length(reply.get())) < lineBytes * size_t(lines))
+            return {};
+        const uint8_t *source = xcb_get_image_data(reply.get());
+        for (int y = 0; y < lines; ++y)
+            std::memcpy(picture.scanLine(top + y), source + size_t(y) * lineBytes, lineBytes);
+    }
+    return picture;
+}
+
+std::unique_ptr<ScreenGrabber> ScreenGrabber::createNative(const QByteArray &name)
+{
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        return {};
+    return XcbScreenGrabber::create(name == "plain" ? XcbScreenGrabber::Transfer::Connection
+                                                    : XcbScreenGrabber::Transfer::SharedMemory);
+}

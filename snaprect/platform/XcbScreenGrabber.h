@@ -1,0 +1,59 @@
+#pragma once
+
+#include "ScreenGrabber.h"
+
+#include <QList>
+
+#include <cstdint>
+
+struct xcb_connection_t;
+
+/// Reads the desktop straight from the X server: the root window's pixels
+/// under the bounding rectangle of all RandR monitors, into memory shared
+/// with the server (MIT-SHM) when the server can reach it, otherwise over the
+/// connection. Where each screen lies in the picture comes from its monitor,
+/// in the server's own pixels, whatever scaling Qt applies.
+class XcbScreenGrabber : public ScreenGrabber
+{
+public:
+    enum class Transfer {
+        SharedMemory, ///< MIT-SHM, and the connection when that fails
+        Connection,   ///< always over the connection
+    };
+
+    /// A grabber for the application's X server; null when the platform is
+    /// not X11 or the root window is not the usual 24-bit true colour in
+    /// 32-bit pixels, which is the only format read directly.
+    static std::unique_ptr<XcbScreenGrabber> create(Transfer transfer);
+
+    QRect desktopGeometry() const override;
+    QRect screenArea(const QScreen *screen) const override;
+    /// True where Qt's coordinates are not the server's pixels divided by one
+    /// factor: Qt scales screens but not their origins, so scaled screens
+    /// side by side or stacked leave gaps that one window would span wrongly.
+    bool needsWindowPerScreen() const override;
+    QPixmap grabDesktop() override;
+
+    /// Whether the last grabDesktop() went through shared memory.
+    bool lastGrabShared() const { return m_lastGrabShared; }
+
+private:
+    struct Monitor {
+        QString name;
+        QRect geometry;
+    };
+
+    XcbScreenGrabber(xcb_connection_t *connection, std::uint32_t root, Transfer transfer);
+
+    QList<Monitor> monitors() const;
+    QRect desktopArea(const QList<Monitor> &monitors) const;
+    QImage grabShared(const QRect &area);
+    QImage grabOverConnection(const QRect &area);
+
+    xcb_connection_t *m_connection;
+    std::uint32_t m_root;
+    Transfer m_transfer;
+    bool m_hasMonitors = false;
+    bool m_sharedMemoryWorks = true;
+    bool m_lastGrabShared = false;
+};
