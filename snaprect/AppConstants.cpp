@@ -4,8 +4,8 @@
 
 const QString appTitle = QStringLiteral("Framzel");
 const QString productId = QStringLiteral("snap_rect_windows_x86_32");
-const QString appVersion = QStringLiteral("V2.0.0");
-const QString appDate = QStringLiteral("2012-03-24");
+const QString appVersion = QStringLiteral("V" SNAPRECT_VERSION_TEXT);
+const QString appDate = QStringLiteral(SNAPRECT_RELEASE_DATE_TEXT);
 const QString siteUrl = QStringLiteral(SNAPRECT_SITE_URL);
 const QString mailAddress = QStringLiteral(SNAPRECT_MAIL_ADDRESS);
 const QString adConfigUrl = siteUrl + QStringLiteral("ad/ad_cfg_1.php?id=") + productId;

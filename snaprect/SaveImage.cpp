@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QPixmap>
 #include <QSaveFile>
+#include <QStandardPaths>
 
 namespace {
 
@@ -21,6 +22,19 @@ const QStringList nameFilters = {
 // The folder of the last save, so that the next dialog opens there; empty
 // until then, which opens the working directory.
 QString lastFolder;
+
+// Where the dialog opens: the folder of the last save or, the first time, the
+// working directory (the program's folder), unless the user may not write
+// there (an installed program), then the user's pictures.
+QString startFolder()
+{
+    if (!lastFolder.isEmpty())
+        return lastFolder;
+    if (QFileInfo(QDir::currentPath()).isWritable())
+        return QString();
+    const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    return QFileInfo(pictures).isDir() ? pictures : QDir::homePath();
+}
 
 // "PNG 图像 (*.png)" -> "png"
 QString suffixOfFilter(const QString &filter)
@@ -63,7 +77,7 @@ QString writePixmap(const QPixmap &pixmap, const QString &fileName)
 
 QString saveImage(QWidget *parent, const QPixmap &pixmap)
 {
-    QFileDialog dialog(parent, dialogCaption, lastFolder);
+    QFileDialog dialog(parent, dialogCaption, startFolder());
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilters(nameFilters);

@@ -1,6 +1,8 @@
 #include "TSnapRectToolForm.h"
 #include "ui_TSnapRectToolForm.h"
 
+#include <QKeyEvent>
+
 TSnapRectToolForm::TSnapRectToolForm(QWidget *parent)
     : QDialog(parent)
     , ui(new Ui_TSnapRectToolForm)
@@ -40,4 +42,17 @@ void TSnapRectToolForm::reSelectClick()
 void TSnapRectToolForm::exitClick()
 {
     emit onExit();
+}
+
+void TSnapRectToolForm::keyPressEvent(QKeyEvent *event)
+{
+    // A window manager may give the toolbar the keyboard whenever it appears.
+    // Its button shortcuts cover S, R and F; Escape and Q must leave the
+    // capture, as the exit button says, rather than hide the toolbar alone
+    // (QDialog's Escape) or do nothing (Q alone is half of "Esc, Q").
+    if (event->key() == Qt::Key_Escape || event->key() == Qt::Key_Q) {
+        exitClick();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }

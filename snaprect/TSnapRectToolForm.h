@@ -27,6 +27,9 @@ signals:
     void onReSelect();
     void onExit();
 
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+
 private slots:
     void saveClick();
     void reSelectClick();

@@ -119,6 +119,28 @@ QStringList atomListProperty(unsigned long window, const char *property)
     return names;
 }
 
+QStringList wmClass(unsigned long window)
+{
+    DisplayPtr dpy = openDisplay();
+    XClassHint hint{};
+    QStringList parts;
+    if (XGetClassHint(dpy.get(), window, &hint)) {
+        parts << QString::fromLatin1(hint.res_name) << QString::fromLatin1(hint.res_class);
+        XFree(hint.res_name);
+        XFree(hint.res_class);
+    }
+    return parts;
+}
+
+unsigned long focusWindow()
+{
+    DisplayPtr dpy = openDisplay();
+    Window focus = 0;
+    int revert = 0;
+    XGetInputFocus(dpy.get(), &focus, &revert);
+    return focus == PointerRoot || focus == DefaultRootWindow(dpy.get()) ? 0 : focus;
+}
+
 QList<unsigned long> stackingOrder()
 {
     DisplayPtr dpy = openDisplay();

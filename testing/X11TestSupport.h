@@ -39,9 +39,17 @@ QRect rootGeometry(unsigned long window);
 /// (e.g. _NET_WM_ALLOWED_ACTIONS, which a window manager sets).
 QStringList atomListProperty(unsigned long window, const char *property);
 
+/// The two parts of the WM_CLASS of \a window, instance name first then
+/// class name (the one a desktop entry's StartupWMClass names); empty when
+/// the window has none.
+QStringList wmClass(unsigned long window);
+
 /// The client windows that the window manager lists on the root, bottom to
 /// top (_NET_CLIENT_LIST_STACKING); empty without a window manager.
 QList<unsigned long> stackingOrder();
+
+/// The window that has the keyboard focus (0 for none or the root).
+unsigned long focusWindow();
 
 /// Whether \a window is mapped (viewable).
 bool isViewable(unsigned long window);

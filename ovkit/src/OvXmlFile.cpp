@@ -59,7 +59,9 @@ void OvXmlFile::save(const QString &fileName)
     delete m_writer;
     m_writer = new QXmlStreamWriter(&file);
     writeParse(m_writer);
-    if (m_writer->hasError())
+    // Qt 6.4's commit() renames the file into place even when flushing the
+    // last buffered bytes failed (a full disk), so the flush is checked too.
+    if (m_writer->hasError() || !file.flush())
         file.cancelWriting();
     file.commit();
     m_writer->setDevice(nullptr);

@@ -164,6 +164,7 @@ private slots:
     void unopenableFile_data();
     void unopenableFile();
     void fileWithoutPermission();
+    void failedWriteKeepsOldFileAndNextSaveIsWhole_data();
     void failedWriteKeepsOldFileAndNextSaveIsWhole();
     void saveThroughSymlinkKeepsTheLink();
 };
@@ -551,8 +552,18 @@ void tst_OvXmlFile::fileWithoutPermission()
     QCOMPARE(fileContent(path), old);
 }
 
+void tst_OvXmlFile::failedWriteKeepsOldFileAndNextSaveIsWhole_data()
+{
+    QTest::addColumn<int>("padding");
+    // Past the file's write buffer the failure comes while the hook writes;
+    // below it, only when the last buffered bytes are flushed.
+    QTest::newRow("fails while writing") << 256 * 1024;
+    QTest::newRow("fails on the final flush") << 6000;
+}
+
 void tst_OvXmlFile::failedWriteKeepsOldFileAndNextSaveIsWhole()
 {
+    QFETCH(int, padding);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("settings.xml"));
     TestSettings settings;
@@ -563,7 +574,7 @@ void tst_OvXmlFile::failedWriteKeepsOldFileAndNextSaveIsWhole()
 
     // A file-size limit makes writes fail as a full disk does.
     settings.width = 2;
-    settings.padding = 256 * 1024;
+    settings.padding = padding;
     const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
     rlimit previousLimit{};
     QCOMPARE(getrlimit(RLIMIT_FSIZE, &previousLimit), 0);

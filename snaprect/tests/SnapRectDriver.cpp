@@ -143,16 +143,47 @@ bool SnapRectDriver::waitForGone(unsigned long window, int timeoutMs)
     return true;
 }
 
+bool SnapRectDriver::waitForKeyboard(const QList<unsigned long> &windows, int timeoutMs)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    QDeadlineTimer patience(2000);
+    while (!windows.contains(X11TestSupport::focusWindow())) {
+        if (deadline.hasExpired())
+            return false;
+        if (patience.hasExpired()) {
+            // A window manager that withholds the focus (its focus-stealing
+            // rules under load): the user would click the window.
+            xdotool({QStringLiteral("windowfocus"), QString::number(windows.first())});
+            patience.setRemainingTime(2000);
+        }
+        QTest::qWait(20);
+    }
+    QTest::qWait(50);
+    return true;
+}
+
+bool SnapRectDriver::submitFileName(unsigned long dialog, const QString &fileName)
+{
+    // The name field has the focus once the dialog has the keyboard.
+    if (!waitForKeyboard({dialog}))
+        return false;
+    type(fileName);
+    // While the name is typed the dialog's completer may pop up a list of
+    // the folder's entries; a Return that reaches the list picks an entry
+    // instead of saving, so Return is pressed until the dialog reacts.
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        QTest::qWait(300);
+        key(QStringLiteral("Return"));
+        if (waitForGone(dialog, 3000))
+            return true;
+    }
+    return false;
+}
+
 bool SnapRectDriver::answerSaveDialog(const QString &fileName)
 {
     const unsigned long dialog = waitForWindow(QStringLiteral("保存图像"));
-    if (!dialog)
-        return false;
-    // The name field has the focus when the dialog opens.
-    QTest::qWait(200);
-    type(fileName);
-    key(QStringLiteral("Return"));
-    return waitForGone(dialog);
+    return dialog && submitFileName(dialog, fileName);
 }
 
 bool samePixels(const QString &fileName, const QImage &expected, QString *why)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QImage>
+#include <QList>
 #include <QPoint>
 #include <QProcess>
 #include <QRect>
@@ -36,6 +37,13 @@ public:
     unsigned long waitForWindow(const QString &title, unsigned long besides = 0, int timeoutMs = 10000);
     /// Waits until \a window is no longer viewable.
     bool waitForGone(unsigned long window, int timeoutMs = 10000);
+    /// Waits until one of \a windows has the keyboard focus, so that keys
+    /// reach it; after a while gives the first of them the focus, as a user's
+    /// click would.
+    bool waitForKeyboard(const QList<unsigned long> &windows, int timeoutMs = 10000);
+    /// Types \a fileName into the save dialog \a dialog and saves; true once
+    /// the dialog has closed.
+    bool submitFileName(unsigned long dialog, const QString &fileName);
     /// Answers an open save dialog with \a fileName and Return.
     bool answerSaveDialog(const QString &fileName);
 

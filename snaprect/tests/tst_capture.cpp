@@ -28,6 +28,9 @@ private slots:
 
 private:
     bool openOverlay();
+    // The overlay, or its toolbar, which a window manager may give the
+    // keyboard when it appears; both take S, F and Escape.
+    QList<unsigned long> overlayOrToolbar() const;
     bool overlayCoversEveryMonitor() const;
 
     QImage m_desktop;
@@ -58,6 +61,14 @@ bool tst_Capture::openOverlay()
     m_program->clickMainButton(QStringLiteral("btnSnapRect"));
     m_overlay = m_program->waitForWindow(QStringLiteral("Framzel－局部截图"));
     return m_overlay != 0;
+}
+
+QList<unsigned long> tst_Capture::overlayOrToolbar() const
+{
+    QList<unsigned long> windows{m_overlay};
+    for (const QString &title : {QStringLiteral("Framzel－局部截图"), QStringLiteral("局部截图")})
+        windows.append(X11TestSupport::findWindows(title));
+    return windows;
 }
 
 // One overlay window, or one per screen where the program needs that, lies
@@ -95,6 +106,7 @@ void tst_Capture::regionSaveAndWholeScreenFromOverlay()
     const QPoint from = ends.size() == 2 ? ends.at(0) : QPoint(m_bounds.width() / 2 - 150, 200);
     const QPoint to = ends.size() == 2 ? ends.at(1) : QPoint(m_bounds.width() / 2 + 170, 420);
     m_program->drag(from, to);
+    QVERIFY(m_program->waitForKeyboard(overlayOrToolbar()));
     m_program->key(QStringLiteral("s"));
     const QString region = QDir(m_program->writableFolder()).filePath(QStringLiteral("region.png"));
     QVERIFY(m_program->answerSaveDialog(region));
@@ -104,12 +116,14 @@ void tst_Capture::regionSaveAndWholeScreenFromOverlay()
 
     // The overlay stays for more: F saves the undimmed whole.
     QVERIFY(X11TestSupport::isViewable(m_overlay));
+    QVERIFY(m_program->waitForKeyboard(overlayOrToolbar()));
     m_program->key(QStringLiteral("f"));
     const QString whole = QDir(m_program->writableFolder()).filePath(QStringLiteral("whole.bmp"));
     QVERIFY(m_program->answerSaveDialog(whole));
     QTRY_VERIFY(QFile::exists(whole));
     QVERIFY2(samePixels(whole, m_desktop.copy(m_bounds), &why), qPrintable(why));
 
+    QVERIFY(m_program->waitForKeyboard(overlayOrToolbar()));
     m_program->key(QStringLiteral("Escape"));
     QVERIFY(m_program->waitForGone(m_overlay));
     QVERIFY(X11TestSupport::isViewable(m_program->mainWindow()));
@@ -142,22 +156,22 @@ void tst_Capture::failedSaveWarnsAndWritesNothing()
 {
     QVERIFY(openOverlay());
     m_program->drag(QPoint(100, 100), QPoint(300, 250));
+    QVERIFY(m_program->waitForKeyboard(overlayOrToolbar()));
     m_program->key(QStringLiteral("s"));
     const unsigned long dialog = m_program->waitForWindow(QStringLiteral("保存图像"));
     QVERIFY(dialog);
     const QString target = QDir(m_program->lockedFolder()).filePath(QStringLiteral("shot.png"));
-    QTest::qWait(200);
-    m_program->type(target);
-    m_program->key(QStringLiteral("Return"));
+    QVERIFY(m_program->submitFileName(dialog, target));
 
     const unsigned long warning = m_program->waitForWindow(QStringLiteral("保存图像"), dialog);
     QVERIFY2(warning, "no warning");
+    QVERIFY(m_program->waitForKeyboard({warning}));
     m_program->key(QStringLiteral("Return"));
     QVERIFY(m_program->waitForGone(warning));
     // The dialog comes back for another try; the user gives up.
     const unsigned long again = m_program->waitForWindow(QStringLiteral("保存图像"));
     QVERIFY(again);
-    QTest::qWait(200);
+    QVERIFY(m_program->waitForKeyboard({again}));
     m_program->key(QStringLiteral("Escape"));
     QVERIFY(m_program->waitForGone(again));
     QVERIFY(!QFile::exists(target));

@@ -59,6 +59,7 @@ private slots:
     void failedWriteWarnsAndAsksAgain_data();
     void failedWriteWarnsAndAsksAgain();
     void failedOverwriteKeepsOldFile();
+    void firstDialogAvoidsUnwritableWorkingDirectory();
     void nextDialogOpensInLastFolder();
 
 private:
@@ -253,6 +254,22 @@ void tst_SaveImage::failedOverwriteKeepsOldFile()
     QVERIFY(check.open(QIODevice::ReadOnly));
     QCOMPARE(check.readAll(), QByteArray("precious"));
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList{QStringLiteral("keep.png")});
+}
+
+void tst_SaveImage::firstDialogAvoidsUnwritableWorkingDirectory()
+{
+    if (geteuid() == 0)
+        QSKIP("permissions do not stop root");
+    QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("program")));
+    const QString program = m_dir->filePath(QStringLiteral("program"));
+    QFile::setPermissions(program, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    const QString before = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(program));
+    ModalAnswerer answerer;
+    answerer.cancel();
+    saveImage(nullptr, testPicture());
+    QDir::setCurrent(before);
+    QVERIFY(answerer.texts.first() != QDir(program).absolutePath());
 }
 
 void tst_SaveImage::nextDialogOpensInLastFolder()

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QMouseEvent>
 #include <QScreen>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -64,6 +65,8 @@ private slots:
     void savesWriteTheRightPixels();
     void toolbarButtons_data();
     void toolbarButtons();
+    void escapeOrQOnToolbarLeavesCapture_data();
+    void escapeOrQOnToolbarLeavesCapture();
     void paintShowsDimmedPictureCutOutAndFrame();
     void nextCaptureStartsAfresh();
 
@@ -382,6 +385,25 @@ void tst_SnapRectForm::toolbarButtons()
     QCOMPARE(m_form->isVisible(), action != QLatin1String("exit"));
     QCOMPARE(toolbar->isVisible(), action != QLatin1String("exit"));
     QVERIFY(answerer.unexpected.isEmpty());
+}
+
+void tst_SnapRectForm::escapeOrQOnToolbarLeavesCapture_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::newRow("Escape") << int(Qt::Key_Escape);
+    QTest::newRow("Q") << int(Qt::Key_Q);
+}
+
+void tst_SnapRectForm::escapeOrQOnToolbarLeavesCapture()
+{
+    QFETCH(int, key);
+    TSnapRectToolForm *toolbar = m_form->toolForm();
+    QSignalSpy exit(toolbar, &TSnapRectToolForm::onExit);
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+    QApplication::sendEvent(toolbar, &press);
+    QCOMPARE(exit.size(), 1);
+    QVERIFY(!m_form->isVisible());
+    QVERIFY(!toolbar->isVisible());
 }
 
 void tst_SnapRectForm::paintShowsDimmedPictureCutOutAndFrame()
