@@ -241,6 +241,14 @@ QList<QRect> monitorLayout()
     return monitors;
 }
 
+QRect monitorBounds()
+{
+    QRect bounds;
+    for (const QRect &monitor : monitorLayout())
+        bounds |= monitor;
+    return bounds;
+}
+
 QList<QPoint> pointsFromEnvironment(const char *name)
 {
     QList<QPoint> points;

@@ -67,6 +67,9 @@ QSize screenSize();
 /// monitor over the whole screen.
 QList<QRect> monitorLayout();
 
+/// The bounding rectangle of monitorLayout(): the desktop.
+QRect monitorBounds();
+
 /// The points "x,y x,y ..." in the environment variable \a name.
 QList<QPoint> pointsFromEnvironment(const char *name);
 

@@ -43,8 +43,7 @@ private:
 void tst_Capture::initTestCase()
 {
     m_monitors = X11TestSupport::monitorLayout();
-    for (const QRect &monitor : std::as_const(m_monitors))
-        m_bounds |= monitor;
+    m_bounds = X11TestSupport::monitorBounds();
     QCOMPARE(QGuiApplication::screens().size(), m_monitors.size());
     // Dead zones between monitors show the root picture too.
     m_desktop = X11TestSupport::patternPicture(X11TestSupport::screenSize());

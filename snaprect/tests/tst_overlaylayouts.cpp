@@ -64,8 +64,7 @@ private:
 void tst_OverlayLayouts::initTestCase()
 {
     m_monitors = X11TestSupport::monitorLayout();
-    for (const QRect &monitor : std::as_const(m_monitors))
-        m_bounds |= monitor;
+    m_bounds = X11TestSupport::monitorBounds();
     QCOMPARE(QGuiApplication::screens().size(), m_monitors.size());
     m_desktop = X11TestSupport::patternPicture(X11TestSupport::screenSize());
     X11TestSupport::setRootPicture(m_desktop);

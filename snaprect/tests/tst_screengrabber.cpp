@@ -86,9 +86,7 @@ void tst_ScreenGrabber::screenAreasAreTheMonitors()
     const QList<QRect> monitors = X11TestSupport::monitorLayout();
     const QList<QScreen *> screens = QGuiApplication::screens();
     QCOMPARE(screens.size(), monitors.size());
-    QRect bounds;
-    for (const QRect &monitor : monitors)
-        bounds |= monitor;
+    const QRect bounds = X11TestSupport::monitorBounds();
     const std::unique_ptr<XcbScreenGrabber> grabber = XcbScreenGrabber::create(XcbScreenGrabber::Transfer::SharedMemory);
     for (const QScreen *screen : screens) {
         const int index = monitors.size() == 1 ? 0 : screen->name().mid(1).toInt() - 1;

@@ -69,6 +69,7 @@ private slots:
     void escapeOrQOnToolbarLeavesCapture();
     void paintShowsDimmedPictureCutOutAndFrame();
     void nextCaptureStartsAfresh();
+    void leavingLetsThePicturesGo();
 
 private:
     QImage m_desktop;
@@ -446,6 +447,16 @@ void tst_SnapRectForm::nextCaptureStartsAfresh()
     QVERIFY(m_form->toolForm()->isVisible());
     QCOMPARE(m_form->capture().toImage().convertToFormat(QImage::Format_RGB32), changed);
     X11TestSupport::setRootPicture(m_desktop);
+}
+
+void tst_SnapRectForm::leavingLetsThePicturesGo()
+{
+    // Between captures the overlay holds no picture of the desktop.
+    QVERIFY(!m_form->capture().isNull());
+    QTest::keyClick(m_form.get(), Qt::Key_Escape);
+    QVERIFY(!m_form->isVisible());
+    QVERIFY(m_form->capture().isNull());
+    QVERIFY(m_form->palette().brush(m_form->backgroundRole()).texture().isNull());
 }
 
 QTEST_MAIN(tst_SnapRectForm)
