@@ -52,12 +52,23 @@ void ModalAnswerer::cancel()
     });
 }
 
+bool ModalAnswerer::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::Hide)
+        m_answered.removeAll(static_cast<QWidget *>(watched));
+    return QObject::eventFilter(watched, event);
+}
+
 void ModalAnswerer::poll()
 {
     QWidget *modal = QApplication::activeModalWidget();
-    if (!modal || modal == m_lastAnswered || !modal->isVisible())
+    // A dialog counts as new until answered, and again once it has been
+    // hidden and shown anew (a file dialog offered again); an answered one
+    // that becomes active again while a question it raised closes does not.
+    if (!modal || m_answered.contains(modal) || !modal->isVisible())
         return;
-    m_lastAnswered = modal;
+    m_answered.append(modal);
+    modal->installEventFilter(this);
     if (m_answers.isEmpty()) {
         // A dialog nobody expected would block the test for ever.
         unexpected.append(modal->windowTitle());

@@ -38,10 +38,13 @@ public:
     QStringList unexpected;
     int pendingAnswers() const { return int(m_answers.size()); }
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void poll();
 
     QList<Answer> m_answers;
-    QPointer<QWidget> m_lastAnswered;
+    QList<QPointer<QWidget>> m_answered;
     QTimer m_timer;
 };
