@@ -1,15 +1,18 @@
 #include "TSnapRectForm.h"
 
 #include "SaveImage.h"
+#include "TSnapRectScreen.h"
 #include "TSnapRectToolForm.h"
 #include "platform/ScreenGrabber.h"
 
 #include <OvUtils.h>
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScreen>
 #include <QWindow>
 
 #include <cstdlib>
@@ -32,6 +35,11 @@ TSnapRectForm::TSnapRectForm(QWidget *parent)
     connect(m_toolForm->fullScreenButton(), &QAbstractButton::clicked, this, &TSnapRectForm::fullScreenSave);
 }
 
+TSnapRectForm::~TSnapRectForm()
+{
+    qDeleteAll(m_screens);
+}
+
 QRect TSnapRectForm::selectionRect() const
 {
     return QRect(QPoint(m_left, m_top), QPoint(m_right - 1, m_bottom - 1));
@@ -39,25 +47,139 @@ QRect TSnapRectForm::selectionRect() const
 
 void TSnapRectForm::snapRect()
 {
+    snapRect(ScreenGrabber::instance().grabDesktop());
+}
+
+void TSnapRectForm::snapRect(const QPixmap &desktopPicture)
+{
     onReSelect();
     ScreenGrabber &grabber = ScreenGrabber::instance();
     const QRect desktop = grabber.desktopGeometry();
-    move(desktop.topLeft());
-    resize(desktop.size());
-    m_fullPixmap = grabber.grabDesktop();
+    m_desktopSize = desktop.size();
+    const bool perScreen = grabber.needsWindowPerScreen();
+    if (perScreen) {
+        coverScreens(desktop);
+    } else {
+        move(desktop.topLeft());
+        resize(desktop.size());
+    }
+    m_fullPixmap = desktopPicture;
 
     m_shadedPixmap = m_fullPixmap;
     {
         QPainter painter(&m_shadedPixmap);
-        painter.fillRect(QRect(QPoint(0, 0), size()), shadeColour);
+        painter.fillRect(QRectF(QPointF(0, 0), m_shadedPixmap.deviceIndependentSize()), shadeColour);
     }
-    ov::drawImage(this, m_shadedPixmap, size());
+    // With a window per screen every window paints its own part; a
+    // background scaled from the whole desktop would only be wrong there.
+    if (!perScreen)
+        ov::drawImage(this, m_shadedPixmap, size());
     m_toolForm->setVisible(true);
+}
+
+QList<QWidget *> TSnapRectForm::screenSurfaces() const
+{
+    return {m_screens.cbegin(), m_screens.cend()};
+}
+
+void TSnapRectForm::coverScreens(const QRect &desktop)
+{
+    // This window takes the primary screen, one TSnapRectScreen each other
+    // screen; windows of screens that have gone go with them.
+    QScreen *own = QGuiApplication::primaryScreen();
+    QList<QScreen *> others = QGuiApplication::screens();
+    others.removeAll(own);
+    for (auto it = m_screens.begin(); it != m_screens.end();) {
+        if (others.contains((*it)->targetScreen())) {
+            others.removeAll((*it)->targetScreen());
+            ++it;
+        } else {
+            if (m_toolForm->parentWidget() == *it)
+                m_toolForm->setParent(this);
+            delete *it;
+            it = m_screens.erase(it);
+        }
+    }
+    for (QScreen *screen : others)
+        m_screens.append(new TSnapRectScreen(this, screen));
+
+    TSnapRectScreen::coverScreen(this, own);
+    m_surfaceOffset = own->geometry().topLeft() - desktop.topLeft();
+    for (TSnapRectScreen *surface : std::as_const(m_screens))
+        surface->cover(desktop);
+
+    // A window cannot place a window of its own here: the toolbar goes
+    // inside the overlay, first in the middle of this window's screen.
+    if (m_toolForm->isWindow() || !m_toolForm->parentWidget())
+        embedToolbar(this, QRect(QPoint(0, 0), own->geometry().size()).center()
+                               - QPoint(m_toolForm->width(), m_toolForm->height()) / 2);
+}
+
+void TSnapRectForm::embedToolbar(QWidget *surface, const QPoint &at)
+{
+    if (m_toolForm->parentWidget() != surface || m_toolForm->isWindow()) {
+        m_toolForm->setParent(surface, Qt::Widget);
+        // Keys stay with the overlay's window: a focused button would take
+        // Escape as the start of its two-key shortcut.
+        for (QWidget *child : m_toolForm->findChildren<QWidget *>())
+            child->setFocusPolicy(Qt::NoFocus);
+    }
+    m_toolForm->move(at);
+}
+
+QWidget *TSnapRectForm::surfaceAt(const QPoint &p) const
+{
+    for (TSnapRectScreen *surface : m_screens) {
+        if (QRect(surface->offset(), surface->size()).contains(p))
+            return surface;
+    }
+    return const_cast<TSnapRectForm *>(this);
+}
+
+QPoint TSnapRectForm::surfaceOffset(const QWidget *surface) const
+{
+    if (surface == this)
+        return m_surfaceOffset;
+    return static_cast<const TSnapRectScreen *>(surface)->offset();
+}
+
+QWidget *TSnapRectForm::dialogParent()
+{
+    // The save dialog belongs over the screen the user is working on.
+    for (TSnapRectScreen *surface : std::as_const(m_screens)) {
+        if (surface->isActiveWindow())
+            return surface;
+    }
+    return this;
+}
+
+QRect TSnapRectForm::pictureRect(const QRect &area) const
+{
+    const qreal scale = m_fullPixmap.devicePixelRatio();
+    if (scale == 1.0 || area.isEmpty())
+        return area;
+    const QPoint topLeft(qRound(area.left() * scale), qRound(area.top() * scale));
+    const QPoint end(qRound((area.right() + 1) * scale), qRound((area.bottom() + 1) * scale));
+    return QRect(topLeft, end - QPoint(1, 1));
+}
+
+void TSnapRectForm::updateSurfaces()
+{
+    update();
+    for (TSnapRectScreen *surface : std::as_const(m_screens))
+        surface->update();
+}
+
+void TSnapRectForm::setSurfaceCursor(Qt::CursorShape shape)
+{
+    setCursor(shape);
+    for (TSnapRectScreen *surface : std::as_const(m_screens))
+        surface->setCursor(shape);
 }
 
 void TSnapRectForm::onSave()
 {
-    saveImage(this, m_fullPixmap.copy(selectionRect()));
+    saveImage(dialogParent(), m_fullPixmap.copy(pictureRect(selectionRect())));
     takeKeyboardBack();
 }
 
@@ -66,12 +188,12 @@ void TSnapRectForm::onReSelect()
     m_left = m_top = m_right = m_bottom = -1;
     m_startPos = QPoint(-1, -1);
     m_state = Selecting;
-    update();
+    updateSurfaces();
 }
 
 void TSnapRectForm::fullScreenSave()
 {
-    saveImage(this, m_fullPixmap);
+    saveImage(dialogParent(), m_fullPixmap);
     takeKeyboardBack();
 }
 
@@ -94,7 +216,7 @@ void TSnapRectForm::beginRectangle(const QPoint &p)
     m_left = m_right = p.x();
     m_top = m_bottom = p.y();
     m_startPos = p;
-    setCursor(Qt::CrossCursor);
+    setSurfaceCursor(Qt::CrossCursor);
 }
 
 bool TSnapRectForm::isStrictlyInside(const QPoint &p) const
@@ -120,35 +242,50 @@ void TSnapRectForm::moveRectangle(const QPoint &p)
         m_top = 0;
         m_bottom = h;
     }
-    if (m_right > width()) {
-        m_right = width();
-        m_left = width() - w;
+    if (m_right > m_desktopSize.width()) {
+        m_right = m_desktopSize.width();
+        m_left = m_desktopSize.width() - w;
     }
-    if (m_bottom > height()) {
-        m_bottom = height();
-        m_top = height() - h;
+    if (m_bottom > m_desktopSize.height()) {
+        m_bottom = m_desktopSize.height();
+        m_top = m_desktopSize.height() - h;
     }
     m_lastPos = p;
 }
 
 void TSnapRectForm::mousePressEvent(QMouseEvent *event)
 {
-    const QPoint p = event->position().toPoint();
-    if (m_state == Selected && isStrictlyInside(p)) {
-        m_lastPos = p;
-        setCursor(Qt::SizeAllCursor);
-    } else {
-        beginRectangle(p);
-        m_state = Selecting;
-    }
-    update();
-    m_toolForm->setVisible(false);
+    pressAt(event->position().toPoint() + m_surfaceOffset);
     QDialog::mousePressEvent(event);
 }
 
 void TSnapRectForm::mouseMoveEvent(QMouseEvent *event)
 {
-    const QPoint p = event->position().toPoint();
+    moveTo(event->position().toPoint() + m_surfaceOffset);
+    QDialog::mouseMoveEvent(event);
+}
+
+void TSnapRectForm::mouseReleaseEvent(QMouseEvent *event)
+{
+    releaseAt(event->position().toPoint() + m_surfaceOffset, event->globalPosition().toPoint());
+    QDialog::mouseReleaseEvent(event);
+}
+
+void TSnapRectForm::pressAt(const QPoint &p)
+{
+    if (m_state == Selected && isStrictlyInside(p)) {
+        m_lastPos = p;
+        setSurfaceCursor(Qt::SizeAllCursor);
+    } else {
+        beginRectangle(p);
+        m_state = Selecting;
+    }
+    updateSurfaces();
+    m_toolForm->setVisible(false);
+}
+
+void TSnapRectForm::moveTo(const QPoint &p)
+{
     if (m_state == Selecting) {
         m_left = qMin(m_startPos.x(), p.x());
         m_top = qMin(m_startPos.y(), p.y());
@@ -157,19 +294,27 @@ void TSnapRectForm::mouseMoveEvent(QMouseEvent *event)
     } else {
         moveRectangle(p);
     }
-    update();
-    QDialog::mouseMoveEvent(event);
+    updateSurfaces();
 }
 
-void TSnapRectForm::mouseReleaseEvent(QMouseEvent *event)
+void TSnapRectForm::releaseAt(const QPoint &p, const QPoint &globalPos)
 {
     m_state = Selected;
-    setCursor(Qt::ArrowCursor);
-    update();
-    // The toolbar's frame goes to the release point on the screen.
-    m_toolForm->move(event->globalPosition().toPoint());
+    setSurfaceCursor(Qt::ArrowCursor);
+    updateSurfaces();
+    if (m_toolForm->isWindow()) {
+        // The toolbar's frame goes to the release point on the screen.
+        m_toolForm->move(globalPos);
+    } else {
+        QWidget *surface = surfaceAt(p);
+        embedToolbar(surface, p - surfaceOffset(surface));
+    }
     m_toolForm->setVisible(true);
-    QDialog::mouseReleaseEvent(event);
+}
+
+bool TSnapRectForm::isOverlayKey(int key)
+{
+    return key == Qt::Key_Q || key == Qt::Key_Escape || key == Qt::Key_S || key == Qt::Key_R || key == Qt::Key_F;
 }
 
 void TSnapRectForm::keyPressEvent(QKeyEvent *event)
@@ -198,11 +343,17 @@ void TSnapRectForm::keyPressEvent(QKeyEvent *event)
 void TSnapRectForm::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
+    paintDesktop(painter, m_surfaceOffset);
+}
+
+void TSnapRectForm::paintDesktop(QPainter &painter, const QPoint &surfaceOffset)
+{
+    painter.translate(-surfaceOffset);
     painter.setPen(QPen(Qt::green, 1, Qt::SolidLine));
     painter.drawPixmap(QPointF(0, 0), m_shadedPixmap);
     const QRect selection = selectionRect();
     if (m_right - m_left > 0 && m_bottom - m_top > 0)
-        painter.drawPixmap(QPointF(m_left, m_top), m_fullPixmap.copy(selection));
+        painter.drawPixmap(QPointF(m_left, m_top), m_fullPixmap.copy(pictureRect(selection)));
     painter.drawRects(&selection, 1);
 }
 
@@ -216,6 +367,26 @@ void TSnapRectForm::showEvent(QShowEvent *event)
     // on screen puts it back on top.
     if (QWindow *window = windowHandle())
         window->installEventFilter(this);
+    for (TSnapRectScreen *surface : std::as_const(m_screens))
+        surface->show();
+}
+
+void TSnapRectForm::hideEvent(QHideEvent *event)
+{
+    QDialog::hideEvent(event);
+    for (TSnapRectScreen *surface : std::as_const(m_screens))
+        surface->hide();
+}
+
+bool TSnapRectForm::event(QEvent *event)
+{
+    // The overlay's keys are the overlay's, also where the toolbar sits
+    // inside its window with shortcuts for the same keys.
+    if (event->type() == QEvent::ShortcutOverride && isOverlayKey(static_cast<QKeyEvent *>(event)->key())) {
+        event->accept();
+        return true;
+    }
+    return QDialog::event(event);
 }
 
 bool TSnapRectForm::eventFilter(QObject *watched, QEvent *event)

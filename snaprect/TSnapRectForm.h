@@ -1,10 +1,13 @@
 #pragma once
 
 #include <QDialog>
+#include <QList>
 #include <QPixmap>
 #include <QPoint>
 #include <QRect>
+#include <QSize>
 
+class TSnapRectScreen;
 class TSnapRectToolForm;
 
 /// The frameless window, as large as the desktop, on which a region capture
@@ -20,6 +23,7 @@ public:
     enum State { Selecting = 1, Selected = 2 };
 
     explicit TSnapRectForm(QWidget *parent);
+    ~TSnapRectForm() override;
 
     /// The selection in overlay coordinates; empty when nothing is selected.
     QRect selectionRect() const;
@@ -34,6 +38,13 @@ public slots:
     /// overlay itself.
     void snapRect();
 
+public:
+    /// As snapRect(), with a picture of the desktop already taken.
+    void snapRect(const QPixmap &desktop);
+    /// Where the desktop is covered by one window per screen (Wayland), the
+    /// windows of the other screens than this one's; empty elsewhere.
+    QList<QWidget *> screenSurfaces() const;
+
 private slots:
     void onSave();
     void onReSelect();
@@ -47,13 +58,36 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+    bool event(QEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // The windows of the other screens hand their input and painting over in
+    // desktop coordinates.
+    friend class TSnapRectScreen;
+
+    // Mouse and paint handling in desktop coordinates: relative to the
+    // desktop's top-left corner, as the picture is.
+    void pressAt(const QPoint &p);
+    void moveTo(const QPoint &p);
+    void releaseAt(const QPoint &p, const QPoint &globalPos);
+    void paintDesktop(QPainter &painter, const QPoint &surfaceOffset);
+    static bool isOverlayKey(int key);
+
     void beginRectangle(const QPoint &p);
     bool isStrictlyInside(const QPoint &p) const;
     void moveRectangle(const QPoint &p);
     void takeKeyboardBack();
+    /// The part of the picture, in its own pixels, under \a area of the desktop.
+    QRect pictureRect(const QRect &area) const;
+    void updateSurfaces();
+    void setSurfaceCursor(Qt::CursorShape shape);
+    void coverScreens(const QRect &desktop);
+    void embedToolbar(QWidget *surface, const QPoint &at);
+    QWidget *surfaceAt(const QPoint &p) const;
+    QPoint surfaceOffset(const QWidget *surface) const;
+    QWidget *dialogParent();
 
     QPixmap m_fullPixmap;
     QPixmap m_shadedPixmap;
@@ -65,4 +99,7 @@ private:
     QPoint m_startPos;
     int m_state = Selecting;
     TSnapRectToolForm *m_toolForm;
+    QSize m_desktopSize;           ///< the desktop in logical units, which the selection stays within
+    QPoint m_surfaceOffset;        ///< where this window lies on the desktop
+    QList<TSnapRectScreen *> m_screens; ///< the other screens' windows, where each screen needs one
 };

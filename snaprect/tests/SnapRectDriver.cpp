@@ -70,10 +70,8 @@ bool SnapRectDriver::start(const QStringList &environment)
     return m_mainWindow != 0;
 }
 
-QPoint SnapRectDriver::mainButtonCentre(const QString &objectName) const
+QPoint mainButtonCentre(const QString &objectName)
 {
-    // The same form, laid out in this process with the program's font, tells
-    // where the button sits inside the window.
     registerFontSubstitutes();
     QApplication::setFont(appFont);
     TMainForm probe;
