@@ -128,16 +128,8 @@ private:
     {
         const QDBusPendingReply<QDBusObjectPath> reply = *watcher;
         watcher->deleteLater();
-        if (reply.isError()) {
+        if (reply.isError())
             finish({}, callFailure(reply.error()));
-            return;
-        }
-        // Portals older than the handle_token option answer elsewhere.
-        const QString handle = reply.value().path();
-        if (!m_finished && handle != m_path) {
-            stopListening();
-            listenOn(handle);
-        }
     }
 
     void listenOn(const QString &path)
