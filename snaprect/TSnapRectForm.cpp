@@ -127,13 +127,15 @@ void TSnapRectForm::embedToolbar(QWidget *surface, const QPoint &at)
     m_toolForm->move(at);
 }
 
-QWidget *TSnapRectForm::surfaceAt(const QPoint &p) const
+QWidget *TSnapRectForm::surfaceAt(const QPoint &p, QWidget *fallback)
 {
-    for (TSnapRectScreen *surface : m_screens) {
+    if (QRect(m_surfaceOffset, size()).contains(p))
+        return this;
+    for (TSnapRectScreen *surface : std::as_const(m_screens)) {
         if (QRect(surface->offset(), surface->size()).contains(p))
             return surface;
     }
-    return const_cast<TSnapRectForm *>(this);
+    return fallback;
 }
 
 QPoint TSnapRectForm::surfaceOffset(const QWidget *surface) const
@@ -267,7 +269,7 @@ void TSnapRectForm::mouseMoveEvent(QMouseEvent *event)
 
 void TSnapRectForm::mouseReleaseEvent(QMouseEvent *event)
 {
-    releaseAt(event->position().toPoint() + m_surfaceOffset, event->globalPosition().toPoint());
+    releaseAt(event->position().toPoint() + m_surfaceOffset, event->globalPosition().toPoint(), this);
     QDialog::mouseReleaseEvent(event);
 }
 
@@ -297,7 +299,7 @@ void TSnapRectForm::moveTo(const QPoint &p)
     updateSurfaces();
 }
 
-void TSnapRectForm::releaseAt(const QPoint &p, const QPoint &globalPos)
+void TSnapRectForm::releaseAt(const QPoint &p, const QPoint &globalPos, QWidget *receiver)
 {
     m_state = Selected;
     setSurfaceCursor(Qt::ArrowCursor);
@@ -306,7 +308,7 @@ void TSnapRectForm::releaseAt(const QPoint &p, const QPoint &globalPos)
         // The toolbar's frame goes to the release point on the screen.
         m_toolForm->move(globalPos);
     } else {
-        QWidget *surface = surfaceAt(p);
+        QWidget *surface = surfaceAt(p, receiver);
         embedToolbar(surface, p - surfaceOffset(surface));
     }
     m_toolForm->setVisible(true);

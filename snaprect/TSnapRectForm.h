@@ -71,7 +71,7 @@ private:
     // desktop's top-left corner, as the picture is.
     void pressAt(const QPoint &p);
     void moveTo(const QPoint &p);
-    void releaseAt(const QPoint &p, const QPoint &globalPos);
+    void releaseAt(const QPoint &p, const QPoint &globalPos, QWidget *receiver);
     void paintDesktop(QPainter &painter, const QPoint &surfaceOffset);
     static bool isOverlayKey(int key);
 
@@ -85,7 +85,8 @@ private:
     void setSurfaceCursor(Qt::CursorShape shape);
     void coverScreens(const QRect &desktop);
     void embedToolbar(QWidget *surface, const QPoint &at);
-    QWidget *surfaceAt(const QPoint &p) const;
+    /// The window over desktop point \a p; \a fallback when none is.
+    QWidget *surfaceAt(const QPoint &p, QWidget *fallback);
     QPoint surfaceOffset(const QWidget *surface) const;
     QWidget *dialogParent();
 

@@ -55,7 +55,7 @@ void TSnapRectScreen::mouseMoveEvent(QMouseEvent *event)
 
 void TSnapRectScreen::mouseReleaseEvent(QMouseEvent *event)
 {
-    m_overlay->releaseAt(event->position().toPoint() + m_offset, event->globalPosition().toPoint());
+    m_overlay->releaseAt(event->position().toPoint() + m_offset, event->globalPosition().toPoint(), this);
 }
 
 void TSnapRectScreen::keyPressEvent(QKeyEvent *event)
