@@ -87,15 +87,22 @@ void TSnapRectForm::coverScreens(const QRect &desktop)
     // This window takes the primary screen, one TSnapRectScreen each other
     // screen; windows of screens that have gone go with them.
     QScreen *own = QGuiApplication::primaryScreen();
+    if (!own)
+        return;
     QList<QScreen *> others = QGuiApplication::screens();
     others.removeAll(own);
+    // A window cannot place a window of its own here: the toolbar goes
+    // inside the overlay, first in the middle of this window's screen.
+    bool toolbarHomeless = m_toolForm->isWindow();
     for (auto it = m_screens.begin(); it != m_screens.end();) {
         if (others.contains((*it)->targetScreen())) {
             others.removeAll((*it)->targetScreen());
             ++it;
         } else {
-            if (m_toolForm->parentWidget() == *it)
+            if (m_toolForm->parentWidget() == *it) {
                 m_toolForm->setParent(this);
+                toolbarHomeless = true;
+            }
             delete *it;
             it = m_screens.erase(it);
         }
@@ -108,9 +115,7 @@ void TSnapRectForm::coverScreens(const QRect &desktop)
     for (TSnapRectScreen *surface : std::as_const(m_screens))
         surface->cover(desktop);
 
-    // A window cannot place a window of its own here: the toolbar goes
-    // inside the overlay, first in the middle of this window's screen.
-    if (m_toolForm->isWindow() || !m_toolForm->parentWidget())
+    if (toolbarHomeless)
         embedToolbar(this, QRect(QPoint(0, 0), own->geometry().size()).center()
                                - QPoint(m_toolForm->width(), m_toolForm->height()) / 2);
 }
@@ -314,9 +319,18 @@ void TSnapRectForm::releaseAt(const QPoint &p, const QPoint &globalPos, QWidget 
     m_toolForm->setVisible(true);
 }
 
-bool TSnapRectForm::isOverlayKey(int key)
+bool TSnapRectForm::claimOverlayKey(QEvent *event)
 {
-    return key == Qt::Key_Q || key == Qt::Key_Escape || key == Qt::Key_S || key == Qt::Key_R || key == Qt::Key_F;
+    // The overlay's keys are the overlay's, also where the toolbar sits
+    // inside its window with shortcuts for the same keys: a shortcut override
+    // taken here makes them plain key presses.
+    if (event->type() != QEvent::ShortcutOverride)
+        return false;
+    const int key = static_cast<QKeyEvent *>(event)->key();
+    if (key != Qt::Key_Q && key != Qt::Key_Escape && key != Qt::Key_S && key != Qt::Key_R && key != Qt::Key_F)
+        return false;
+    event->accept();
+    return true;
 }
 
 void TSnapRectForm::keyPressEvent(QKeyEvent *event)
@@ -382,13 +396,7 @@ void TSnapRectForm::hideEvent(QHideEvent *event)
 
 bool TSnapRectForm::event(QEvent *event)
 {
-    // The overlay's keys are the overlay's, also where the toolbar sits
-    // inside its window with shortcuts for the same keys.
-    if (event->type() == QEvent::ShortcutOverride && isOverlayKey(static_cast<QKeyEvent *>(event)->key())) {
-        event->accept();
-        return true;
-    }
-    return QDialog::event(event);
+    return claimOverlayKey(event) || QDialog::event(event);
 }
 
 bool TSnapRectForm::eventFilter(QObject *watched, QEvent *event)

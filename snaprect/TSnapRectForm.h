@@ -73,7 +73,8 @@ private:
     void moveTo(const QPoint &p);
     void releaseAt(const QPoint &p, const QPoint &globalPos, QWidget *receiver);
     void paintDesktop(QPainter &painter, const QPoint &surfaceOffset);
-    static bool isOverlayKey(int key);
+    /// Takes the shortcut override of a key that the overlay handles.
+    static bool claimOverlayKey(QEvent *event);
 
     void beginRectangle(const QPoint &p);
     bool isStrictlyInside(const QPoint &p) const;

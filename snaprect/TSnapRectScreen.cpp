@@ -35,12 +35,7 @@ void TSnapRectScreen::coverScreen(QWidget *window, QScreen *screen)
 
 bool TSnapRectScreen::event(QEvent *event)
 {
-    if (event->type() == QEvent::ShortcutOverride
-        && TSnapRectForm::isOverlayKey(static_cast<QKeyEvent *>(event)->key())) {
-        event->accept();
-        return true;
-    }
-    return QWidget::event(event);
+    return TSnapRectForm::claimOverlayKey(event) || QWidget::event(event);
 }
 
 void TSnapRectScreen::mousePressEvent(QMouseEvent *event)
