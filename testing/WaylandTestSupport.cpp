@@ -3,9 +3,12 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QPainter>
+#include <QScreen>
 #include <QTest>
 
 namespace WaylandTestSupport {
@@ -133,6 +136,25 @@ bool setOutputPicture(const QString &output, const QImage &picture, const QStrin
                                       | QFileDevice::ReadOther | QFileDevice::ExeOther);
     QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther);
     return swaymsg({QStringLiteral("output"), output, QStringLiteral("bg"), path, QStringLiteral("stretch")});
+}
+
+QImage showOnOutputs(const QImage &pattern, int scale, const QString &folder)
+{
+    QRect layout;
+    for (const QScreen *screen : QGuiApplication::screens())
+        layout |= screen->geometry();
+    QImage shown(pattern.size(), QImage::Format_RGB32);
+    shown.fill(Qt::black);
+    QPainter painter(&shown);
+    for (const QScreen *screen : QGuiApplication::screens()) {
+        const QRect logical = screen->geometry().translated(-layout.topLeft());
+        const QRect area(logical.topLeft() * scale, logical.size() * scale);
+        const QImage part = pattern.copy(area);
+        if (!setOutputPicture(screen->name(), part, folder))
+            return {};
+        painter.drawImage(area.topLeft(), part);
+    }
+    return shown;
 }
 
 bool key(const QString &keyName, const QStringList &modifiers)

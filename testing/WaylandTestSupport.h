@@ -47,6 +47,12 @@ QImage screenshot();
 /// which the compositor's user must be able to read.
 bool setOutputPicture(const QString &output, const QImage &picture, const QString &folder);
 
+/// Shows \a pattern, a picture of the whole layout at \a scale device pixels
+/// per logical unit, on the outputs: each gets its part as its background
+/// (files in \a folder). Returns what the layout then shows, black where no
+/// output is; null when sway refused. Every output must have that scale.
+QImage showOnOutputs(const QImage &pattern, int scale, const QString &folder);
+
 /// Presses and releases \a key (an XKB key name such as "Escape") with
 /// \a modifiers held (wtype's names: "ctrl", "alt", "shift"), or types
 /// \a text, through the virtual keyboard of wtype.

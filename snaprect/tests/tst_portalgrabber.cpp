@@ -5,7 +5,6 @@
 
 #include <QFile>
 #include <QGuiApplication>
-#include <QPainter>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
@@ -54,15 +53,8 @@ void tst_PortalGrabber::initTestCase()
     for (const QScreen *screen : screens)
         m_layout |= screen->geometry();
     m_scale = qEnvironmentVariableIntValue("EXPECTED_SCALE");
-    const QImage pattern = X11TestSupport::patternPicture(m_layout.size() * m_scale);
-    m_desktop = QImage(pattern.size(), QImage::Format_RGB32);
-    m_desktop.fill(Qt::black);
-    for (const QScreen *screen : screens) {
-        const QRect g = screen->geometry().translated(-m_layout.topLeft());
-        const QRect area(g.topLeft() * m_scale, g.size() * m_scale);
-        QVERIFY(setOutputPicture(screen->name(), pattern.copy(area), m_pictures.path()));
-        QPainter(&m_desktop).drawImage(area.topLeft(), pattern.copy(area));
-    }
+    m_desktop = showOnOutputs(X11TestSupport::patternPicture(m_layout.size() * m_scale), m_scale, m_pictures.path());
+    QVERIFY(!m_desktop.isNull());
     QTRY_VERIFY_WITH_TIMEOUT(screenshot().convertToFormat(QImage::Format_RGB32) == m_desktop, 30000);
 }
 

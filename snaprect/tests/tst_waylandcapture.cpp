@@ -7,7 +7,6 @@
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
-#include <QPainter>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
@@ -58,19 +57,11 @@ void tst_WaylandCapture::initTestCase()
         m_layout |= screen->geometry();
     // One scale for every output, so that each output's share of the picture
     // is exactly its own pixels.
-    m_scale = qRound(screens.first()->devicePixelRatio());
-    QCOMPARE(m_scale, qEnvironmentVariableIntValue("EXPECTED_SCALE"));
-    // Where no output is, the picture of the layout stays empty: black.
-    const QImage pattern = X11TestSupport::patternPicture(m_layout.size() * m_scale);
-    m_desktop = QImage(pattern.size(), QImage::Format_RGB32);
-    m_desktop.fill(Qt::black);
-    for (const QScreen *screen : screens) {
+    m_scale = qEnvironmentVariableIntValue("EXPECTED_SCALE");
+    for (const QScreen *screen : screens)
         QCOMPARE(qRound(screen->devicePixelRatio()), m_scale);
-        const QRect area = scaled(screen->geometry().translated(-m_layout.topLeft()), m_scale);
-        const QImage part = pattern.copy(area);
-        QVERIFY(setOutputPicture(screen->name(), part, m_pictures.path()));
-        QPainter(&m_desktop).drawImage(area.topLeft(), part);
-    }
+    m_desktop = showOnOutputs(X11TestSupport::patternPicture(m_layout.size() * m_scale), m_scale, m_pictures.path());
+    QVERIFY(!m_desktop.isNull());
     QTRY_VERIFY_WITH_TIMEOUT(screenshot().convertToFormat(QImage::Format_RGB32) == m_desktop, 30000);
 }
 
