@@ -157,27 +157,39 @@ QImage showOnOutputs(const QImage &pattern, int scale, const QString &folder)
     return shown;
 }
 
+namespace {
+
+// wtype's leading arguments: every run is a new virtual keyboard whose keymap
+// reaches the client just before the first key, and a client still busy with
+// the keymap loses that key; the first key waits a little.
+QStringList wtypePrimer()
+{
+    return {QStringLiteral("-s"), QStringLiteral("300")};
+}
+
+bool wtype(const QStringList &arguments)
+{
+    bool ok = false;
+    run(QStringLiteral("wtype"), wtypePrimer() + arguments, &ok);
+    return ok;
+}
+
+} // namespace
+
 bool key(const QString &keyName, const QStringList &modifiers)
 {
-    // wtype sends its own keymap first; a client may miss a key that comes
-    // right behind it.
-    QStringList arguments{QStringLiteral("-s"), QStringLiteral("150")};
+    QStringList arguments;
     for (const QString &modifier : modifiers)
         arguments << QStringLiteral("-M") << modifier;
     arguments << QStringLiteral("-k") << keyName;
     for (const QString &modifier : modifiers)
         arguments << QStringLiteral("-m") << modifier;
-    bool ok = false;
-    run(QStringLiteral("wtype"), arguments, &ok);
-    return ok;
+    return wtype(arguments);
 }
 
 bool type(const QString &text)
 {
-    bool ok = false;
-    run(QStringLiteral("wtype"), {QStringLiteral("-s"), QStringLiteral("150"), QStringLiteral("-d"), QStringLiteral("5"),
-                                  QStringLiteral("--"), text}, &ok);
-    return ok;
+    return wtype({QStringLiteral("-d"), QStringLiteral("5"), QStringLiteral("--"), text});
 }
 
 VirtualPointer::~VirtualPointer()

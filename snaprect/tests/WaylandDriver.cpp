@@ -2,6 +2,12 @@
 
 #include "SnapRectDriver.h"
 
+#include "AppConstants.h"
+#include "StartUp.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QTest>
 
 using namespace WaylandTestSupport;
@@ -43,6 +49,24 @@ bool WaylandDriver::clickMainButton(const QString &objectName)
     return m_mainWindow.id && m_pointer.click(m_mainWindow.rect.topLeft() + mainButtonCentre(objectName));
 }
 
+QPoint WaylandDriver::fileNameFieldCentre(const QSize &dialogSize)
+{
+    // The same dialog, laid out in this process with the program's font at
+    // the size the compositor gave it, tells where its name field sits.
+    registerFontSubstitutes();
+    QApplication::setFont(appFont);
+    QFileDialog probe;
+    probe.setOption(QFileDialog::DontUseNativeDialog);
+    probe.setAcceptMode(QFileDialog::AcceptSave);
+    probe.setAttribute(Qt::WA_DontShowOnScreen);
+    probe.resize(dialogSize);
+    probe.show();
+    const auto *field = probe.findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+    const QPoint centre = field ? field->mapTo(&probe, field->rect().center()) : QPoint();
+    probe.hide();
+    return centre;
+}
+
 bool WaylandDriver::answerSaveDialog(const QString &fileName)
 {
     const SwayWindow dialog = waitForWindow(QStringLiteral("保存图像"));
@@ -50,8 +74,15 @@ bool WaylandDriver::answerSaveDialog(const QString &fileName)
         return false;
     // sway leaves the keyboard with a full-screen window when a dialog opens
     // over it (the overlay's save dialog): the user clicks into the dialog
-    // first, here on its empty margin, and goes to the name field with its
-    // mnemonic, Alt+N.
-    return m_pointer.click(dialog.rect.topLeft() + QPoint(3, 3)) && key(QStringLiteral("n"), {QStringLiteral("alt")})
-        && type(fileName) && key(QStringLiteral("Return")) && waitForGone(dialog.id);
+    // first, here into its name field.
+    if (!m_pointer.click(dialog.rect.topLeft() + fileNameFieldCentre(dialog.rect.size())) || !type(fileName))
+        return false;
+    // Return may meet the name field's completion list, still open while it
+    // catches up with the typing, or come before a busy client has taken
+    // wtype's keymap: as a user does, press it again while the dialog stays.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (key(QStringLiteral("Return")) && waitForGone(dialog.id, 5000))
+            return true;
+    }
+    return false;
 }

@@ -30,6 +30,8 @@ public:
     bool answerSaveDialog(const QString &fileName);
 
 private:
+    static QPoint fileNameFieldCentre(const QSize &dialogSize);
+
     QProcess m_process;
     QTemporaryDir m_home;
     QTemporaryDir m_output;
