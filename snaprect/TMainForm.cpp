@@ -119,9 +119,15 @@ void TMainForm::fullScreen()
 
 void TMainForm::fullScreenTimer()
 {
-    const QPixmap picture = ScreenGrabber::instance().grabDesktop();
-    show();
-    saveImage(this, picture);
+    // The picture may come later (Wayland's portal); the window stays hidden
+    // until it is there.
+    ScreenGrabber::instance().requestDesktop(this, [this](const QPixmap &picture, const QString &failure) {
+        show();
+        if (picture.isNull())
+            captureFailed(failure);
+        else
+            saveImage(this, picture);
+    });
 }
 
 void TMainForm::snapRect()
@@ -132,7 +138,21 @@ void TMainForm::snapRect()
 
 void TMainForm::snapRectTimer()
 {
-    snapRectForm->snapRect();
-    show();
-    snapRectForm->show();
+    // The last capture's pictures go before the next one is taken.
+    snapRectForm->releasePictures();
+    ScreenGrabber::instance().requestDesktop(this, [this](const QPixmap &picture, const QString &failure) {
+        if (picture.isNull()) {
+            show();
+            captureFailed(failure);
+            return;
+        }
+        snapRectForm->snapRect(picture);
+        show();
+        snapRectForm->show();
+    });
+}
+
+void TMainForm::captureFailed(const QString &reason)
+{
+    QMessageBox::warning(this, appTitle, QStringLiteral("无法截取屏幕：%1").arg(reason));
 }

@@ -36,6 +36,8 @@ private slots:
 
 private:
     void fixSize();
+    /// Tells the user that the desktop could not be read, and why.
+    void captureFailed(const QString &reason);
 
     Ui_TMainForm *ui;
     OvAdHelper *adHelper;       ///< the ad rotation in wdtAd, a child of the window

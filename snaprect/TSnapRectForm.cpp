@@ -55,7 +55,11 @@ TSnapRectForm::TSnapRectForm(QWidget *parent)
     connect(m_toolForm->fullScreenButton(), &QAbstractButton::clicked, this, &TSnapRectForm::fullScreenSave);
 }
 
-TSnapRectForm::~TSnapRectForm() = default;
+TSnapRectForm::~TSnapRectForm()
+{
+    // Surfaces without a parent window are not deleted with the form.
+    qDeleteAll(m_surfaces);
+}
 
 QRect TSnapRectForm::selectionRect() const
 {
@@ -76,9 +80,16 @@ void TSnapRectForm::snapRect()
     // The last capture's pictures go before the next one is taken, so that
     // a capture never holds two.
     releasePictures();
-    ScreenGrabber &grabber = ScreenGrabber::instance();
-    coverScreens(grabber);
-    m_fullPixmap = grabber.grabDesktop();
+    snapRect(ScreenGrabber::instance().grabDesktop());
+}
+
+void TSnapRectForm::snapRect(const QPixmap &desktop)
+{
+    onReSelect();
+    // Where the screens lie in the picture may depend on the picture (the
+    // portal's scale), so they are covered once it is there.
+    coverScreens(ScreenGrabber::instance());
+    m_fullPixmap = desktop;
 
     m_shadedPixmap = QPixmap::fromImage(dimmed(m_fullPixmap.toImage(), shadeAlpha), Qt::NoFormatConversion);
     // At its own size the picture is shared, not scaled.
@@ -90,10 +101,14 @@ void TSnapRectForm::snapRect()
 
 void TSnapRectForm::coverScreens(const ScreenGrabber &grabber)
 {
+    // The toolbar may live in a surface of the last capture.
+    if (!m_toolForm->isWindow() && m_toolForm->parentWidget() != this)
+        m_toolForm->setParent(this);
     qDeleteAll(m_surfaces);
     m_surfaces.clear();
     QScreen *primary = QGuiApplication::primaryScreen();
-    m_frameWidth = qMax(1, qRound(primary->devicePixelRatio()));
+    m_scale = grabber.pixelsPerUnit(primary);
+    m_frameWidth = qMax(1, qRound(m_scale));
     const QList<QScreen *> screens = QGuiApplication::screens();
     QRect captured;
     for (const QScreen *screen : screens)
@@ -108,12 +123,69 @@ void TSnapRectForm::coverScreens(const ScreenGrabber &grabber)
         return;
     }
     // The form over the primary screen, where the toolbar first appears.
+    const bool fullScreen = !grabber.canPlaceWindows();
     m_origin = grabber.screenArea(primary).topLeft();
-    setGeometry(primary->geometry());
+    placeOnScreen(this, primary, fullScreen);
     for (QScreen *screen : screens) {
-        if (screen != primary)
-            m_surfaces.append(new TSnapRectSurface(this, screen, grabber.screenArea(screen).topLeft()));
+        if (screen == primary)
+            continue;
+        auto *surface = new TSnapRectSurface(this, grabber.screenArea(screen).topLeft(),
+                                             grabber.pixelsPerUnit(screen), fullScreen);
+        placeOnScreen(surface, screen, fullScreen);
+        m_surfaces.append(surface);
     }
+    // A toolbar window could not be placed at the release point: it goes
+    // inside the overlay, first in the middle of the primary screen.
+    if (fullScreen && m_toolForm->isWindow()) {
+        embedToolbar(this, QRect(QPoint(0, 0), primary->geometry().size()).center()
+                               - QPoint(m_toolForm->width(), m_toolForm->height()) / 2);
+    }
+}
+
+void TSnapRectForm::placeOnScreen(QWidget *window, QScreen *screen, bool fullScreen)
+{
+    window->setScreen(screen);
+    window->setGeometry(screen->geometry());
+    // A compositor puts a full-screen window on the screen that the window
+    // asks for; its position alone means nothing there.
+    if (fullScreen)
+        window->setWindowState(window->windowState() | Qt::WindowFullScreen);
+}
+
+void TSnapRectForm::embedToolbar(QWidget *surface, const QPoint &at)
+{
+    if (m_toolForm->parentWidget() != surface || m_toolForm->isWindow()) {
+        const bool visible = m_toolForm->isVisible();
+        m_toolForm->setParent(surface, Qt::Widget);
+        // Keys stay with the overlay's windows: a focused button would take
+        // Escape as the start of its own handling.
+        for (QWidget *child : m_toolForm->findChildren<QWidget *>())
+            child->setFocusPolicy(Qt::NoFocus);
+        m_toolForm->setVisible(visible);
+    }
+    m_toolForm->move(at);
+    m_toolForm->raise();
+}
+
+QWidget *TSnapRectForm::surfaceAt(const QPoint &p, QWidget *fallback) const
+{
+    for (QWidget *surface : surfaces()) {
+        const qreal scale = scaleOf(surface);
+        const QRect area(originOf(surface), (QSizeF(surface->size()) * scale).toSize());
+        if (area.contains(p))
+            return surface;
+    }
+    return fallback;
+}
+
+QWidget *TSnapRectForm::dialogParent()
+{
+    // The save dialog belongs over the screen the user is working on.
+    for (TSnapRectSurface *surface : std::as_const(m_surfaces)) {
+        if (surface->isActiveWindow())
+            return surface;
+    }
+    return this;
 }
 
 void TSnapRectForm::releasePictures()
@@ -125,7 +197,7 @@ void TSnapRectForm::releasePictures()
 
 void TSnapRectForm::onSave()
 {
-    saveImage(this, m_fullPixmap.copy(selectionRect()));
+    saveImage(dialogParent(), m_fullPixmap.copy(selectionRect()));
     takeKeyboardBack();
 }
 
@@ -140,7 +212,7 @@ void TSnapRectForm::onReSelect()
 
 void TSnapRectForm::fullScreenSave()
 {
-    saveImage(this, m_fullPixmap);
+    saveImage(dialogParent(), m_fullPixmap);
     takeKeyboardBack();
 }
 
@@ -212,6 +284,16 @@ QPoint TSnapRectForm::originOf(const QWidget *surface) const
     return surface == this ? m_origin : static_cast<const TSnapRectSurface *>(surface)->origin();
 }
 
+qreal TSnapRectForm::scaleOf(const QWidget *surface) const
+{
+    return surface == this ? m_scale : static_cast<const TSnapRectSurface *>(surface)->scale();
+}
+
+QPoint TSnapRectForm::toCapture(const QWidget *surface, const QPointF &position) const
+{
+    return originOf(surface) + (position * scaleOf(surface)).toPoint();
+}
+
 void TSnapRectForm::updateSelectionArea()
 {
     // The frame lies on the first column and row and just past the last ones.
@@ -219,7 +301,7 @@ void TSnapRectForm::updateSelectionArea()
     for (QWidget *surface : surfaces()) {
         // A pixel to spare for the window system's own rounding at
         // fractional scales.
-        const QRect dirty = toLogical(area.translated(-originOf(surface)), surface->devicePixelRatio());
+        const QRect dirty = toLogical(area.translated(-originOf(surface)), scaleOf(surface));
         surface->update(dirty.adjusted(-1, -1, 1, 1) & surface->rect());
     }
 }
@@ -252,31 +334,61 @@ void TSnapRectForm::moveTo(const QPoint &p)
     updateSelectionArea();
 }
 
-void TSnapRectForm::releaseAt(const QPoint &toolbarPosition)
+void TSnapRectForm::releaseAt(const QPoint &p, const QPoint &globalPosition, QWidget *receiver)
 {
     m_state = Selected;
     setSurfaceCursor(Qt::ArrowCursor);
     updateSelectionArea();
-    // The toolbar's frame goes to the release point on the screen.
-    m_toolForm->move(toolbarPosition);
+    if (m_toolForm->isWindow()) {
+        // The toolbar's frame goes to the release point on the screen.
+        m_toolForm->move(globalPosition);
+    } else {
+        QWidget *surface = surfaceAt(p, receiver);
+        embedToolbar(surface, (QPointF(p - originOf(surface)) / scaleOf(surface)).toPoint());
+    }
     m_toolForm->setVisible(true);
+}
+
+bool TSnapRectForm::claimOverlayKey(QEvent *event)
+{
+    // The overlay's keys are the overlay's, also where the toolbar sits
+    // inside its window with shortcuts for the same keys: a shortcut override
+    // taken here makes them plain key presses.
+    if (event->type() != QEvent::ShortcutOverride)
+        return false;
+    switch (static_cast<QKeyEvent *>(event)->key()) {
+    case Qt::Key_Q:
+    case Qt::Key_Escape:
+    case Qt::Key_S:
+    case Qt::Key_R:
+    case Qt::Key_F:
+        event->accept();
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool TSnapRectForm::event(QEvent *event)
+{
+    return claimOverlayKey(event) || QDialog::event(event);
 }
 
 void TSnapRectForm::mousePressEvent(QMouseEvent *event)
 {
-    pressAt(m_origin + (event->position() * devicePixelRatio()).toPoint());
+    pressAt(toCapture(this, event->position()));
     QDialog::mousePressEvent(event);
 }
 
 void TSnapRectForm::mouseMoveEvent(QMouseEvent *event)
 {
-    moveTo(m_origin + (event->position() * devicePixelRatio()).toPoint());
+    moveTo(toCapture(this, event->position()));
     QDialog::mouseMoveEvent(event);
 }
 
 void TSnapRectForm::mouseReleaseEvent(QMouseEvent *event)
 {
-    releaseAt(event->globalPosition().toPoint());
+    releaseAt(toCapture(this, event->position()), event->globalPosition().toPoint(), this);
     QDialog::mouseReleaseEvent(event);
 }
 
@@ -305,13 +417,19 @@ void TSnapRectForm::keyPressEvent(QKeyEvent *event)
 
 void TSnapRectForm::paintEvent(QPaintEvent *event)
 {
-    paintSurface(this, m_origin, event->region());
+    paintSurface(this, event->region());
 }
 
-void TSnapRectForm::paintSurface(QWidget *surface, const QPoint &origin, const QRegion &region) const
+void TSnapRectForm::paintSurface(QWidget *surface, const QRegion &region) const
 {
     QPainter painter(surface);
-    const qreal ratio = surface->devicePixelRatio();
+    const QPoint origin = originOf(surface);
+    // The capture's pixels per unit; where it differs from the window's own
+    // ratio (a compositor that scales by 1.5 while Qt draws at 2), the
+    // picture is scaled into the window's buffer.
+    const qreal ratio = scaleOf(surface);
+    if (!qFuzzyCompare(ratio, surface->devicePixelRatio()))
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
     // Everything is drawn in the capture's pixels, one to one with the
     // screen's, relative to the surface's origin.
     painter.setTransform(QTransform::fromScale(1 / ratio, 1 / ratio));

@@ -21,7 +21,9 @@ class TSnapRectToolForm;
 /// screens, whatever their scaling. Where one window cannot lie over every
 /// screen pixel for pixel (screens scaled while their origins are not), the
 /// form covers the primary screen and one TSnapRectSurface covers each other
-/// screen; they show and share the form's one selection.
+/// screen; they show and share the form's one selection. Where windows cannot
+/// place themselves (Wayland), each of those windows is full-screen on its
+/// screen and the toolbar lives inside the window of the release point.
 class TSnapRectForm : public QDialog
 {
     Q_OBJECT
@@ -43,9 +45,16 @@ public:
     /// screen that the form does not cover.
     QList<QWidget *> surfaces() const;
 
+    /// As snapRect(), with a picture of the desktop already taken by
+    /// ScreenGrabber::instance().
+    void snapRect(const QPixmap &desktop);
+    /// Lets the last capture's pictures go, so that the next grab does not
+    /// hold two captures at once.
+    void releasePictures();
+
 public slots:
-    /// Prepares a new capture: clears the selection, covers the desktop,
-    /// grabs it, dims the picture and shows the toolbar. Does not show the
+    /// Prepares a new capture: clears the selection, grabs the desktop,
+    /// covers it, dims the picture and shows the toolbar. Does not show the
     /// overlay itself.
     void snapRect();
 
@@ -64,21 +73,29 @@ protected:
     void showEvent(QShowEvent *event) override;
     void hideEvent(QHideEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    bool event(QEvent *event) override;
 
 private:
     // The surfaces pass their mouse, keys and painting to these.
     friend class TSnapRectSurface;
     void pressAt(const QPoint &p);
     void moveTo(const QPoint &p);
-    void releaseAt(const QPoint &toolbarPosition);
-    void paintSurface(QWidget *surface, const QPoint &origin, const QRegion &region) const;
+    void releaseAt(const QPoint &p, const QPoint &globalPosition, QWidget *receiver);
+    void paintSurface(QWidget *surface, const QRegion &region) const;
+    /// Takes the shortcut override of a key that the overlay handles.
+    static bool claimOverlayKey(QEvent *event);
 
     void coverScreens(const ScreenGrabber &grabber);
-    void releasePictures();
+    void placeOnScreen(QWidget *window, QScreen *screen, bool fullScreen);
+    void embedToolbar(QWidget *surface, const QPoint &at);
+    QWidget *surfaceAt(const QPoint &p, QWidget *fallback) const;
+    QWidget *dialogParent();
     void beginRectangle(const QPoint &p);
     bool isStrictlyInside(const QPoint &p) const;
     void moveRectangle(const QPoint &p);
     QPoint originOf(const QWidget *surface) const;
+    qreal scaleOf(const QWidget *surface) const;
+    QPoint toCapture(const QWidget *surface, const QPointF &position) const;
     void updateSelectionArea();
     void setSurfaceCursor(Qt::CursorShape shape);
     void takeKeyboardBack();
@@ -96,6 +113,7 @@ private:
 
     QSize m_desktopSize;            // the capture's extent, in its pixels
     QPoint m_origin;                // where the form's top-left lies in it
+    qreal m_scale = 1;              // the capture's pixels per unit of the form
     int m_frameWidth = 1;           // the green frame, in the capture's pixels
     QList<TSnapRectSurface *> m_surfaces;
 };

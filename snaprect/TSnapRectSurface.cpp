@@ -4,40 +4,38 @@
 
 #include <QMouseEvent>
 #include <QPaintEvent>
-#include <QScreen>
 
-TSnapRectSurface::TSnapRectSurface(TSnapRectForm *form, QScreen *screen, const QPoint &origin)
-    : QWidget(form, Qt::Window | Qt::FramelessWindowHint)
+TSnapRectSurface::TSnapRectSurface(TSnapRectForm *form, const QPoint &origin, qreal scale, bool ownWindow)
+    : QWidget(ownWindow ? nullptr : form, Qt::Window | Qt::FramelessWindowHint)
     , m_form(form)
     , m_origin(origin)
+    , m_scale(scale)
 {
     setWindowTitle(form->windowTitle());
     setAttribute(Qt::WA_OpaquePaintEvent);
     setCursor(form->cursor());
-    setScreen(screen);
-    setGeometry(screen->geometry());
 }
 
-QPoint TSnapRectSurface::toCapture(const QPointF &position) const
+bool TSnapRectSurface::event(QEvent *event)
 {
-    return m_origin + (position * devicePixelRatio()).toPoint();
+    return TSnapRectForm::claimOverlayKey(event) || QWidget::event(event);
 }
 
 void TSnapRectSurface::mousePressEvent(QMouseEvent *event)
 {
-    m_form->pressAt(toCapture(event->position()));
+    m_form->pressAt(m_form->toCapture(this, event->position()));
     QWidget::mousePressEvent(event);
 }
 
 void TSnapRectSurface::mouseMoveEvent(QMouseEvent *event)
 {
-    m_form->moveTo(toCapture(event->position()));
+    m_form->moveTo(m_form->toCapture(this, event->position()));
     QWidget::mouseMoveEvent(event);
 }
 
 void TSnapRectSurface::mouseReleaseEvent(QMouseEvent *event)
 {
-    m_form->releaseAt(event->globalPosition().toPoint());
+    m_form->releaseAt(m_form->toCapture(this, event->position()), event->globalPosition().toPoint(), this);
     QWidget::mouseReleaseEvent(event);
 }
 
@@ -48,5 +46,5 @@ void TSnapRectSurface::keyPressEvent(QKeyEvent *event)
 
 void TSnapRectSurface::paintEvent(QPaintEvent *event)
 {
-    m_form->paintSurface(this, m_origin, event->region());
+    m_form->paintSurface(this, event->region());
 }

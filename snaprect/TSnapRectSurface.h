@@ -2,7 +2,6 @@
 
 #include <QWidget>
 
-class QScreen;
 class TSnapRectForm;
 
 /// One screen's part of the region-capture overlay, when the form itself
@@ -14,13 +13,20 @@ class TSnapRectSurface : public QWidget
     Q_OBJECT
 
 public:
-    /// Covers \a screen, whose top-left pixel lies at \a origin in the
-    /// capture; a window of \a form, which owns it.
-    TSnapRectSurface(TSnapRectForm *form, QScreen *screen, const QPoint &origin);
+    /// A window of \a form, which owns it, for a screen whose top-left pixel
+    /// lies at \a origin in the capture and whose units hold \a scale of the
+    /// capture's pixels. Where windows cannot place themselves it has
+    /// no parent window, so that the compositor treats it as a window of its
+    /// own and makes it full-screen on its screen.
+    TSnapRectSurface(TSnapRectForm *form, const QPoint &origin, qreal scale, bool ownWindow);
 
+    /// Where the surface's top-left pixel lies in the capture.
     QPoint origin() const { return m_origin; }
+    /// The capture's pixels per unit of the surface.
+    qreal scale() const { return m_scale; }
 
 protected:
+    bool event(QEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
@@ -28,8 +34,7 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    QPoint toCapture(const QPointF &position) const;
-
     TSnapRectForm *m_form;
     QPoint m_origin;
+    qreal m_scale;
 };

@@ -4,11 +4,22 @@
 
 #include <QScreen>
 
+qreal ScreenGrabber::pixelsPerUnit(const QScreen *screen) const
+{
+    return screen->devicePixelRatio();
+}
+
 QRect ScreenGrabber::screenArea(const QScreen *screen) const
 {
-    const qreal ratio = screen->devicePixelRatio();
+    const qreal ratio = pixelsPerUnit(screen);
     const QRect geometry = screen->geometry().translated(-desktopGeometry().topLeft());
     return QRect((QPointF(geometry.topLeft()) * ratio).toPoint(), (QSizeF(geometry.size()) * ratio).toSize());
+}
+
+void ScreenGrabber::requestDesktop(QObject *, Done done)
+{
+    const QPixmap picture = grabDesktop();
+    done(picture, picture.isNull() ? QStringLiteral("窗口系统拒绝读取屏幕内容。") : QString());
 }
 
 std::unique_ptr<ScreenGrabber> ScreenGrabber::create()

@@ -2,40 +2,62 @@
 
 #include <QPixmap>
 #include <QRect>
+#include <QString>
 
+#include <functional>
 #include <memory>
 
+class QObject;
 class QScreen;
 
 /// Reads the whole desktop into one picture. One implementation per window
-/// system; create() picks the one that fits the running platform, or the one
-/// that the environment variable SNAPRECT_GRABBER names: "qt" (Qt's own
-/// grab), "shm" (X11 through shared memory, falling back to "plain"),
-/// "plain" (X11 over the connection).
+/// system; create() picks the one that fits the running platform (on Wayland
+/// the desktop portal), or the one that the environment variable
+/// SNAPRECT_GRABBER names: "qt" (Qt's own grab), "shm" (X11 through shared
+/// memory, falling back to "plain"), "plain" (X11 over the connection).
 class ScreenGrabber
 {
 public:
+    /// Receives a finished grab: the picture, or a null picture and why the
+    /// desktop could not be read, in words for the user.
+    using Done = std::function<void(const QPixmap &picture, const QString &failure)>;
+
     virtual ~ScreenGrabber() = default;
 
     /// The desktop's extent in the coordinates that top-level widgets are
     /// moved in: the bounding rectangle of all screens.
     virtual QRect desktopGeometry() const = 0;
 
-    /// Where \a screen lies in the picture that grabDesktop() returns, in
-    /// that picture's pixels. By default the screen's geometry relative to
-    /// desktopGeometry(), times its device-pixel ratio: right wherever the
-    /// window system's pixels are the widgets' coordinates scaled by one
-    /// factor, origins included.
+    /// How many of the picture's pixels one unit of \a screen's geometry
+    /// spans. By default the screen's device-pixel ratio.
+    virtual qreal pixelsPerUnit(const QScreen *screen) const;
+
+    /// Where \a screen lies in the picture of the last grab, in that
+    /// picture's pixels: the screen's geometry relative to desktopGeometry(),
+    /// times pixelsPerUnit(). Right wherever the window system's pixels are
+    /// the widgets' coordinates scaled by one factor, origins included.
     virtual QRect screenArea(const QScreen *screen) const;
 
     /// Whether a window covering the desktop must be one window per screen,
-    /// because one window cannot lie over every screen's pixels one to one.
-    /// False by default.
+    /// because one window cannot lie over every screen's pixels one to one,
+    /// or cannot place itself at all. False by default.
     virtual bool needsWindowPerScreen() const { return false; }
 
-    /// The whole desktop in the window system's pixels, with the primary
-    /// screen's device-pixel ratio; null when the window system refused.
+    /// Whether top-level windows can be placed where the program wants them.
+    /// Where they cannot (Wayland), the overlay's windows are made full-screen
+    /// on their screens and the toolbar lives inside them. True by default.
+    virtual bool canPlaceWindows() const { return true; }
+
+    /// The whole desktop in the window system's pixels; null when the window
+    /// system refused. Back ends that must wait for another process run a
+    /// local event loop meanwhile.
     virtual QPixmap grabDesktop() = 0;
+
+    /// Asks for the whole desktop and hands it to \a done, which runs
+    /// exactly once, unless \a context is destroyed first. Back ends that
+    /// must wait for another process answer later, from the event loop;
+    /// this default grabs with grabDesktop() and answers at once.
+    virtual void requestDesktop(QObject *context, Done done);
 
     /// The back end for the running platform, created on first use and shared
     /// by every capture of the process. Needs a QGuiApplication.

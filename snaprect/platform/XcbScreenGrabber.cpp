@@ -290,11 +290,3 @@ QImage XcbScreenGrabber::grabOverConnection(const QRect &area)
     }
     return picture;
 }
-
-std::unique_ptr<ScreenGrabber> ScreenGrabber::createNative(const QByteArray &name)
-{
-    if (QGuiApplication::platformName() != QLatin1String("xcb"))
-        return {};
-    return XcbScreenGrabber::create(name == "plain" ? XcbScreenGrabber::Transfer::Connection
-                                                    : XcbScreenGrabber::Transfer::SharedMemory);
-}

@@ -70,26 +70,24 @@ bool SnapRectDriver::start(const QStringList &environment)
     return m_mainWindow != 0;
 }
 
-QPoint SnapRectDriver::mainButtonCentre(const QString &objectName) const
+QPoint mainButtonCentre(const QString &objectName)
 {
-    // The same form, laid out in this process with the program's font, tells
-    // where the button sits inside the window.
     registerFontSubstitutes();
     QApplication::setFont(appFont);
     TMainForm probe;
     probe.setAttribute(Qt::WA_DontShowOnScreen);
     probe.show();
     const auto *button = probe.findChild<QPushButton *>(objectName);
-    // In Qt's coordinates; the X server counts its own pixels, more of them
-    // when Qt scales.
-    const QPoint centre = (QPointF(button->mapTo(&probe, button->rect().center())) * probe.devicePixelRatio()).toPoint();
+    const QPoint centre = button->mapTo(&probe, button->rect().center());
     probe.hide();
     return centre;
 }
 
 void SnapRectDriver::clickMainButton(const QString &objectName)
 {
-    const QPoint at = X11TestSupport::rootGeometry(m_mainWindow).topLeft() + mainButtonCentre(objectName);
+    // The X server counts its own pixels, more of them when Qt scales.
+    const QPoint centre = (QPointF(mainButtonCentre(objectName)) * qApp->devicePixelRatio()).toPoint();
+    const QPoint at = X11TestSupport::rootGeometry(m_mainWindow).topLeft() + centre;
     xdotool({QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()), QStringLiteral("click"),
              QStringLiteral("1")});
 }

@@ -50,13 +50,16 @@ public:
     static bool xdotool(const QStringList &arguments);
 
 private:
-    QPoint mainButtonCentre(const QString &objectName) const;
-
     QProcess m_process;
     QTemporaryDir m_home;
     QTemporaryDir m_output;
     unsigned long m_mainWindow = 0;
 };
+
+/// Where the main window's button \a objectName sits inside the window, as
+/// the same form lays it out in this process with the program's font, in
+/// Qt's coordinates, which a Wayland compositor counts in too.
+QPoint mainButtonCentre(const QString &objectName);
 
 /// Whether a saved picture holds exactly \a expected.
 bool samePixels(const QString &fileName, const QImage &expected, QString *why);

@@ -1,0 +1,85 @@
+#pragma once
+
+#include <QImage>
+#include <QList>
+#include <QPoint>
+#include <QProcess>
+#include <QRect>
+#include <QString>
+#include <QStringList>
+
+/// Access to the sway compositor that a test runs on (see run-on-sway), for
+/// what a Wayland client cannot see of itself: other clients' windows, the
+/// outputs' pictures, and input from a seat that has no devices of its own.
+namespace WaylandTestSupport {
+
+/// A window as sway lists it.
+struct SwayWindow {
+    qint64 id = 0;
+    QString title;
+    QRect rect;        ///< its content, in the layout's logical units
+    bool visible = false;
+    bool focused = false;
+    bool fullScreen = false;
+    QString output;    ///< the output whose workspace holds it
+};
+
+/// Runs swaymsg with \a arguments; false when it fails.
+bool swaymsg(const QStringList &arguments);
+
+/// The windows titled exactly \a title.
+QList<SwayWindow> windows(const QString &title);
+
+/// Waits for a visible window titled \a title other than \a besides.
+SwayWindow waitForWindow(const QString &title, qint64 besides = 0, int timeoutMs = 15000);
+
+/// Waits until no visible window has the id \a id.
+bool waitForGone(qint64 id, int timeoutMs = 15000);
+
+/// Whether a window with id \a id is visible now.
+bool isVisible(qint64 id);
+
+/// What the outputs show, as grim reads it, in the outputs' own pixels.
+QImage screenshot();
+
+/// Makes \a picture the background of \a output (stretched, which is exact
+/// when it has the output's size in pixels). The file goes to \a folder,
+/// which the compositor's user must be able to read.
+bool setOutputPicture(const QString &output, const QImage &picture, const QString &folder);
+
+/// Shows \a pattern, a picture of the whole layout at \a scale device pixels
+/// per logical unit, on the outputs: each gets its part as its background
+/// (files in \a folder). Returns what the layout then shows, black where no
+/// output is; null when sway refused. Every output must have that scale.
+QImage showOnOutputs(const QImage &pattern, int scale, const QString &folder);
+
+/// Presses and releases \a key (an XKB key name such as "Escape") with
+/// \a modifiers held (wtype's names: "ctrl", "alt", "shift"), or types
+/// \a text, through the virtual keyboard of wtype.
+bool key(const QString &keyName, const QStringList &modifiers = {});
+bool type(const QString &text);
+
+/// A pointer of its own on the compositor's seat (wl-virtual-pointer, named
+/// by the WL_VIRTUAL_POINTER variable that the tests' CMake function sets).
+/// Start it before the clients that it drives.
+class VirtualPointer
+{
+public:
+    ~VirtualPointer();
+    /// Starts the pointer over a layout \a extent large (logical units).
+    bool start(const QSize &extent);
+    bool move(const QPoint &to);
+    bool press(const QString &button = QStringLiteral("left"));
+    bool release(const QString &button = QStringLiteral("left"));
+    /// Press at \a from, move by way of the middle to \a to, release.
+    bool drag(const QPoint &from, const QPoint &to);
+    bool click(const QPoint &at);
+
+private:
+    bool command(const QByteArray &line);
+    bool answered();
+
+    QProcess m_process;
+};
+
+} // namespace WaylandTestSupport
