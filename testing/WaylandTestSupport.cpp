@@ -138,7 +138,59 @@ bool setOutputPicture(const QString &output, const QImage &picture, const QStrin
     return swaymsg({QStringLiteral("output"), output, QStringLiteral("bg"), path, QStringLiteral("stretch")});
 }
 
-QImage showOnOutputs(const QImage &pattern, int scale, const QString &folder)
+namespace {
+
+// Whether nearly all of \a a's pixels are within a few levels of \a b's:
+// \a b resampled, not another picture.
+bool resembles(const QImage &a, const QImage &b)
+{
+    if (a.size() != b.size())
+        return false;
+    qint64 close = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        const auto *p = reinterpret_cast<const QRgb *>(a.constScanLine(y));
+        const auto *q = reinterpret_cast<const QRgb *>(b.constScanLine(y));
+        for (int x = 0; x < a.width(); ++x) {
+            const int d = qAbs(qRed(p[x]) - qRed(q[x])) + qAbs(qGreen(p[x]) - qGreen(q[x]))
+                          + qAbs(qBlue(p[x]) - qBlue(q[x]));
+            close += d <= 48;
+        }
+    }
+    return close * 100 >= qint64(a.width()) * a.height() * 95;
+}
+
+} // namespace
+
+QImage waitUntilShown(const QImage &shown, qreal scale, int timeoutMs)
+{
+    const bool whole = qFuzzyCompare(scale, qreal(qRound(scale)));
+    QDeadlineTimer deadline(timeoutMs);
+    QImage last;
+    while (!deadline.hasExpired()) {
+        const QImage now = screenshot().convertToFormat(QImage::Format_RGB32);
+        if (whole ? now == shown : (now == last && resembles(now, shown)))
+            return now;
+        last = now;
+        QTest::qWait(50);
+    }
+    return {};
+}
+
+QRect scaledRect(const QRect &logical, qreal scale)
+{
+    const QPoint topLeft(qRound(logical.left() * scale), qRound(logical.top() * scale));
+    const QPoint end(qRound((logical.right() + 1) * scale), qRound((logical.bottom() + 1) * scale));
+    return QRect(topLeft, end - QPoint(1, 1));
+}
+
+qreal expectedScale()
+{
+    bool ok = false;
+    const qreal scale = qEnvironmentVariable("EXPECTED_SCALE").toDouble(&ok);
+    return ok && scale > 0 ? scale : 1;
+}
+
+QImage showOnOutputs(const QImage &pattern, qreal scale, const QString &folder)
 {
     QRect layout;
     for (const QScreen *screen : QGuiApplication::screens())
@@ -148,7 +200,7 @@ QImage showOnOutputs(const QImage &pattern, int scale, const QString &folder)
     QPainter painter(&shown);
     for (const QScreen *screen : QGuiApplication::screens()) {
         const QRect logical = screen->geometry().translated(-layout.topLeft());
-        const QRect area(logical.topLeft() * scale, logical.size() * scale);
+        const QRect area = scaledRect(logical, scale);
         const QImage part = pattern.copy(area);
         if (!setOutputPicture(screen->name(), part, folder))
             return {};

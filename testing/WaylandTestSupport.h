@@ -51,7 +51,22 @@ bool setOutputPicture(const QString &output, const QImage &picture, const QStrin
 /// per logical unit, on the outputs: each gets its part as its background
 /// (files in \a folder). Returns what the layout then shows, black where no
 /// output is; null when sway refused. Every output must have that scale.
-QImage showOnOutputs(const QImage &pattern, int scale, const QString &folder);
+QImage showOnOutputs(const QImage &pattern, qreal scale, const QString &folder);
+
+/// Waits until the outputs show \a shown, as showOnOutputs() returned it at
+/// \a scale, and returns what they show (RGB32); null after \a timeoutMs.
+/// At a whole scale that is exactly \a shown. At a fractional one the
+/// compositor resamples the background, so it is what the outputs show once
+/// two screenshots agree and nearly every pixel is close to \a shown.
+QImage waitUntilShown(const QImage &shown, qreal scale, int timeoutMs = 30000);
+
+/// \a logical at \a scale device pixels per unit: the device pixels whose
+/// centres it covers, as a compositor lays scaled outputs out.
+QRect scaledRect(const QRect &logical, qreal scale);
+
+/// The scale this run's outputs have, from the EXPECTED_SCALE variable
+/// ("1", "2", "1.5"); 1 when unset.
+qreal expectedScale();
 
 /// Presses and releases \a key (an XKB key name such as "Escape") with
 /// \a modifiers held (wtype's names: "ctrl", "alt", "shift"), or types
