@@ -159,8 +159,6 @@ bool resembles(const QImage &a, const QImage &b)
     return close * 100 >= qint64(a.width()) * a.height() * 95;
 }
 
-} // namespace
-
 QImage waitUntilShown(const QImage &shown, qreal scale, int timeoutMs)
 {
     const bool whole = qFuzzyCompare(scale, qreal(qRound(scale)));
@@ -176,6 +174,8 @@ QImage waitUntilShown(const QImage &shown, qreal scale, int timeoutMs)
     return {};
 }
 
+} // namespace
+
 QRect scaledRect(const QRect &logical, qreal scale)
 {
     const QPoint topLeft(qRound(logical.left() * scale), qRound(logical.top() * scale));
@@ -190,7 +190,15 @@ qreal expectedScale()
     return ok && scale > 0 ? scale : 1;
 }
 
-QImage showOnOutputs(const QImage &pattern, qreal scale, const QString &folder)
+QSize layoutPixels(qreal scale)
+{
+    QRect layout;
+    for (const QScreen *screen : QGuiApplication::screens())
+        layout |= screen->geometry();
+    return scaledRect(QRect(QPoint(0, 0), layout.size()), scale).size();
+}
+
+QImage showOnOutputs(const QImage &pattern, qreal scale, const QString &folder, int timeoutMs)
 {
     QRect layout;
     for (const QScreen *screen : QGuiApplication::screens())
@@ -206,7 +214,8 @@ QImage showOnOutputs(const QImage &pattern, qreal scale, const QString &folder)
             return {};
         painter.drawImage(area.topLeft(), part);
     }
-    return shown;
+    painter.end();
+    return waitUntilShown(shown, scale, timeoutMs);
 }
 
 namespace {

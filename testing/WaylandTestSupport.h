@@ -47,18 +47,18 @@ QImage screenshot();
 /// which the compositor's user must be able to read.
 bool setOutputPicture(const QString &output, const QImage &picture, const QString &folder);
 
-/// Shows \a pattern, a picture of the whole layout at \a scale device pixels
-/// per logical unit, on the outputs: each gets its part as its background
-/// (files in \a folder). Returns what the layout then shows, black where no
-/// output is; null when sway refused. Every output must have that scale.
-QImage showOnOutputs(const QImage &pattern, qreal scale, const QString &folder);
+/// The whole layout's size in device pixels at \a scale.
+QSize layoutPixels(qreal scale);
 
-/// Waits until the outputs show \a shown, as showOnOutputs() returned it at
-/// \a scale, and returns what they show (RGB32); null after \a timeoutMs.
-/// At a whole scale that is exactly \a shown. At a fractional one the
-/// compositor resamples the background, so it is what the outputs show once
-/// two screenshots agree and nearly every pixel is close to \a shown.
-QImage waitUntilShown(const QImage &shown, qreal scale, int timeoutMs = 30000);
+/// Shows \a pattern, a picture of layoutPixels(scale), on the outputs: each
+/// gets its part as its background (files in \a folder). Every output must
+/// have that scale. Returns what the outputs show once they show it (RGB32,
+/// black where no output is); null when sway refused or did not show it
+/// within \a timeoutMs. At a whole scale that is exactly the pattern. At a
+/// fractional one the compositor resamples backgrounds, so it is what the
+/// outputs show once two screenshots agree and nearly every pixel is close
+/// to the pattern.
+QImage showOnOutputs(const QImage &pattern, qreal scale, const QString &folder, int timeoutMs = 30000);
 
 /// \a logical at \a scale device pixels per unit: the device pixels whose
 /// centres it covers, as a compositor lays scaled outputs out.

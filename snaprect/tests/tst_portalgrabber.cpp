@@ -53,10 +53,7 @@ void tst_PortalGrabber::initTestCase()
     for (const QScreen *screen : screens)
         m_layout |= screen->geometry();
     m_scale = expectedScale();
-    m_desktop = showOnOutputs(X11TestSupport::patternPicture(scaledRect(QRect(QPoint(0, 0), m_layout.size()), m_scale).size()),
-                              m_scale, m_pictures.path());
-    QVERIFY(!m_desktop.isNull());
-    m_desktop = waitUntilShown(m_desktop, m_scale);
+    m_desktop = showOnOutputs(X11TestSupport::patternPicture(layoutPixels(m_scale)), m_scale, m_pictures.path());
     QVERIFY(!m_desktop.isNull());
 }
 
