@@ -76,7 +76,6 @@ QList<QWidget *> TSnapRectForm::surfaces() const
 
 void TSnapRectForm::snapRect()
 {
-    onReSelect();
     // The last capture's pictures go before the next one is taken, so that
     // a capture never holds two.
     releasePictures();
@@ -154,13 +153,15 @@ void TSnapRectForm::placeOnScreen(QWidget *window, QScreen *screen, bool fullScr
 
 void TSnapRectForm::embedToolbar(QWidget *surface, const QPoint &at)
 {
-    if (m_toolForm->parentWidget() != surface || m_toolForm->isWindow()) {
-        const bool visible = m_toolForm->isVisible();
-        m_toolForm->setParent(surface, Qt::Widget);
+    if (m_toolForm->isWindow()) {
         // Keys stay with the overlay's windows: a focused button would take
         // Escape as the start of its own handling.
         for (QWidget *child : m_toolForm->findChildren<QWidget *>())
             child->setFocusPolicy(Qt::NoFocus);
+    }
+    if (m_toolForm->parentWidget() != surface || m_toolForm->isWindow()) {
+        const bool visible = m_toolForm->isVisible();
+        m_toolForm->setParent(surface, Qt::Widget);
         m_toolForm->setVisible(visible);
     }
     m_toolForm->move(at);

@@ -190,19 +190,27 @@ qreal expectedScale()
     return ok && scale > 0 ? scale : 1;
 }
 
-QSize layoutPixels(qreal scale)
+namespace {
+
+// The bounding rectangle of the outputs, in logical units.
+QRect layoutGeometry()
 {
     QRect layout;
     for (const QScreen *screen : QGuiApplication::screens())
         layout |= screen->geometry();
-    return scaledRect(QRect(QPoint(0, 0), layout.size()), scale).size();
+    return layout;
+}
+
+} // namespace
+
+QSize layoutPixels(qreal scale)
+{
+    return scaledRect(QRect(QPoint(0, 0), layoutGeometry().size()), scale).size();
 }
 
 QImage showOnOutputs(const QImage &pattern, qreal scale, const QString &folder, int timeoutMs)
 {
-    QRect layout;
-    for (const QScreen *screen : QGuiApplication::screens())
-        layout |= screen->geometry();
+    const QRect layout = layoutGeometry();
     QImage shown(pattern.size(), QImage::Format_RGB32);
     shown.fill(Qt::black);
     QPainter painter(&shown);

@@ -175,10 +175,8 @@ private:
 
 QRect PortalScreenGrabber::desktopGeometry() const
 {
-    QRect desktop;
-    for (const QScreen *screen : QGuiApplication::screens())
-        desktop |= screen->geometry();
-    return desktop;
+    const QScreen *primary = QGuiApplication::primaryScreen();
+    return primary ? primary->virtualGeometry() : QRect();
 }
 
 qreal PortalScreenGrabber::pixelsPerUnit(const QScreen *) const
