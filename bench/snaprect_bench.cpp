@@ -6,7 +6,8 @@
 #include "platform/ScreenGrabber.h"
 #include "platform/XcbScreenGrabber.h"
 
-#include <X11TestSupport.h>
+#include <Pictures.h>
+#include <X11.h>
 
 #include <QApplication>
 #include <QFile>
@@ -127,7 +128,7 @@ int main(int argc, char **argv)
     const int runs = argc > 1 ? std::max(3, atoi(argv[1])) : 15;
     QScreen *primary = QGuiApplication::primaryScreen();
     const QRect desktop = primary->virtualGeometry();
-    X11TestSupport::setRootPicture(X11TestSupport::patternPicture(desktop.size()));
+    X11::setRootPicture(patternPicture(desktop.size()));
     const qint64 screenshotBytes = qint64(desktop.width()) * desktop.height() * 4;
 
     std::printf("SnapRect benchmark on %dx%d (one screenshot %.1f MB), medians of %d runs\n%s\n", desktop.width(),

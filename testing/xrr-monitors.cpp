@@ -1,78 +1,35 @@
-// Lays out RandR 1.5 monitors on one Xvfb screen:
-//   xrr-monitors WxH+X+Y [WxH+X+Y ...]
-// The first becomes the primary monitor and takes over the screen's only
-// output (which replaces the automatic monitor of that output); the others
-// are monitors without an output.
+// Lays out RandR 1.5 monitors on one Xvfb screen: xrr-monitors WxH+X+Y ...
+// The first is the primary and takes over the screen's only output, which
+// replaces that output's automatic monitor (xrandr --setmonitor would keep
+// it as one more); the others are monitors without an output.
 #include <X11/Xlib.h>
 #include <X11/extensions/Xrandr.h>
 
 #include <cstdio>
-#include <cstring>
-
-namespace {
-
-struct Geometry { int width, height, x, y; };
-
-bool parse(const char *text, Geometry &g)
-{
-    return std::sscanf(text, "%dx%d+%d+%d", &g.width, &g.height, &g.x, &g.y) == 4;
-}
-
-RROutput findOutput(Display *dpy, Window root, const char *name)
-{
-    XRRScreenResources *res = XRRGetScreenResources(dpy, root);
-    RROutput found = None;
-    for (int i = 0; res && i < res->noutput && found == None; ++i) {
-        XRROutputInfo *info = XRRGetOutputInfo(dpy, res, res->outputs[i]);
-        if (info && std::strcmp(info->name, name) == 0)
-            found = res->outputs[i];
-        XRRFreeOutputInfo(info);
-    }
-    XRRFreeScreenResources(res);
-    return found;
-}
-
-int millimetres(int pixels) { return pixels * 254 / 960; } // 96 dpi
-
-} // namespace
+#include <string>
 
 int main(int argc, char **argv)
 {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: %s WxH+X+Y [WxH+X+Y ...]\n", argv[0]);
-        return 2;
-    }
     Display *dpy = XOpenDisplay(nullptr);
-    if (!dpy) {
-        std::fprintf(stderr, "xrr-monitors: cannot open display\n");
+    if (!dpy)
         return 1;
-    }
     const Window root = DefaultRootWindow(dpy);
-    const RROutput output = findOutput(dpy, root, "screen");
+    XRRScreenResources *resources = XRRGetScreenResources(dpy, root);
+    const RROutput output = resources->noutput > 0 ? resources->outputs[0] : None;
     for (int i = 1; i < argc; ++i) {
-        Geometry g{};
-        if (!parse(argv[i], g)) {
-            std::fprintf(stderr, "xrr-monitors: bad geometry '%s'\n", argv[i]);
+        int width = 0, height = 0, x = 0, y = 0;
+        if (std::sscanf(argv[i], "%dx%d+%d+%d", &width, &height, &x, &y) != 4)
             return 2;
-        }
-        const bool first = i == 1;
-        XRRMonitorInfo *monitor = XRRAllocateMonitor(dpy, first && output != None ? 1 : 0);
-        char name[16];
-        std::snprintf(name, sizeof name, "M%d", i);
-        monitor->name = XInternAtom(dpy, name, False);
-        monitor->primary = first;
-        monitor->x = g.x;
-        monitor->y = g.y;
-        monitor->width = g.width;
-        monitor->height = g.height;
-        monitor->mwidth = millimetres(g.width);
-        monitor->mheight = millimetres(g.height);
-        if (first && output != None)
+        const bool primary = i == 1 && output != None;
+        XRRMonitorInfo *monitor = XRRAllocateMonitor(dpy, primary ? 1 : 0);
+        *monitor = {XInternAtom(dpy, ("M" + std::to_string(i)).c_str(), False), i == 1, False, primary ? 1 : 0, x, y,
+                    width, height, width * 254 / 960, height * 254 / 960, monitor->outputs};
+        if (primary)
             monitor->outputs[0] = output;
         XRRSetMonitor(dpy, root, monitor);
         XRRFreeMonitors(monitor);
     }
-    XSync(dpy, False);
+    XRRFreeScreenResources(resources);
     XCloseDisplay(dpy);
     return 0;
 }
