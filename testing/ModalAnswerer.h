@@ -10,8 +10,9 @@
 class QWidget;
 
 /// Answers the modal dialogs that code under test opens, one queued answer
-/// per dialog, in order, the way a user would: it waits for each new modal
-/// widget to become active, then acts on it.
+/// per dialog, in order, as a user would once each becomes active. A dialog
+/// counts as new until answered, and again once hidden and shown anew (a file
+/// dialog offered again). One that comes with no answer queued is rejected.
 class ModalAnswerer : public QObject
 {
     Q_OBJECT
@@ -20,22 +21,16 @@ public:
     using Answer = std::function<void(QWidget *modal)>;
 
     ModalAnswerer();
-    ~ModalAnswerer() override;
 
-    /// Queues an answer for the next modal dialog.
-    void then(const Answer &answer);
-    /// Queues: choose the file type at \a filterIndex (-1: leave it), type
-    /// \a fileName into the name field of a file dialog and accept it.
+    void then(const Answer &answer) { m_answers.append(answer); }
+    /// Chooses the file type at \a filterIndex (-1: leaves it), types
+    /// \a fileName into a file dialog and accepts it.
     void saveAs(const QString &fileName, int filterIndex = -1);
-    /// Queues: close the next dialog with Cancel (reject).
     void cancel();
 
-    /// Window titles of the dialogs answered so far, and their texts (the
-    /// label of a message box; the directory of a file dialog).
-    QStringList titles;
+    /// What each dialog said (a message box's text, else its title), in
+    /// order; "unexpected: ..." for those that came with no answer queued.
     QStringList texts;
-    /// Dialogs that came when no answer was queued; they were rejected.
-    QStringList unexpected;
     int pendingAnswers() const { return int(m_answers.size()); }
 
 protected:

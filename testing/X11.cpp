@@ -4,74 +4,55 @@
 #include <QRegularExpression>
 #include <QTest>
 
-#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
-#include <algorithm>
 #include <memory>
 
 namespace X11 {
 namespace {
 
+QString run(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    process.waitForFinished();
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+QList<Window> numbers(const QString &text, const QString &pattern)
+{
+    QList<Window> found;
+    for (auto it = QRegularExpression(pattern).globalMatch(text); it.hasNext();)
+        found.append(it.next().captured(1).toULong(nullptr, 0));
+    return found;
+}
+
 using DisplayPtr = std::unique_ptr<Display, int (*)(Display *)>;
 
 DisplayPtr display()
 {
-    DisplayPtr dpy(XOpenDisplay(nullptr), XCloseDisplay);
-    if (!dpy)
-        qFatal("cannot open the X display");
-    return dpy;
-}
-
-QString title(Display *dpy, Window window)
-{
-    XTextProperty text{};
-    QString result;
-    if (XGetWMName(dpy, window, &text) && text.value) {
-        char **list = nullptr;
-        int count = 0;
-        if (Xutf8TextPropertyToTextList(dpy, &text, &list, &count) == Success && count > 0)
-            result = QString::fromUtf8(list[0]);
-        XFreeStringList(list);
-        XFree(text.value);
-    }
-    return result;
-}
-
-void collect(Display *dpy, Window parent, const QString &wanted, int depth, QList<Window> &found)
-{
-    Window root = 0, up = 0, *children = nullptr;
-    unsigned int count = 0;
-    if (!XQueryTree(dpy, parent, &root, &up, &children, &count))
-        return;
-    for (unsigned int i = 0; i < count; ++i) {
-        if (title(dpy, children[i]) == wanted)
-            found.append(children[i]);
-        else if (depth > 0)
-            collect(dpy, children[i], wanted, depth - 1, found);
-    }
-    XFree(children);
+    return DisplayPtr(XOpenDisplay(nullptr), XCloseDisplay);
 }
 
 } // namespace
 
-QList<Window> windows(const QString &wanted)
+QList<Window> windows(const QString &title)
 {
-    DisplayPtr dpy = display();
-    QList<Window> found;
-    collect(dpy.get(), DefaultRootWindow(dpy.get()), wanted, 2, found);
-    return found;
+    return numbers(xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+                            QLatin1Char('^') + QRegularExpression::escape(title) + QLatin1Char('$')}),
+                   QStringLiteral("(\\d+)"));
 }
 
-Window waitForWindow(const QString &wanted, Window besides)
+Window waitForWindow(const QString &title, Window besides)
 {
-    Window found = 0;
-    return QTest::qWaitFor([&] {
-        for (Window window : windows(wanted))
-            found = window != besides && isViewable(window) ? window : found;
-        return found != 0;
-    }, 10000) ? found : 0;
+    QList<Window> found;
+    const auto other = [&] {
+        found = windows(title);
+        found.removeAll(besides);
+        return !found.isEmpty();
+    };
+    return QTest::qWaitFor(other, 10000) ? found.first() : 0;
 }
 
 bool waitForGone(Window window)
@@ -79,51 +60,27 @@ bool waitForGone(Window window)
     return QTest::qWaitFor([window] { return !isViewable(window); }, 10000);
 }
 
-bool anyViewable(const QString &wanted)
-{
-    const QList<Window> found = windows(wanted);
-    return std::any_of(found.cbegin(), found.cend(), isViewable);
-}
-
 bool isViewable(Window window)
 {
-    XWindowAttributes attributes{};
-    return XGetWindowAttributes(display().get(), window, &attributes) && attributes.map_state == IsViewable;
+    return run(QStringLiteral("xwininfo"), {QStringLiteral("-id"), QString::number(window)}).contains(QLatin1String("IsViewable"));
 }
 
 QRect geometry(Window window)
 {
-    DisplayPtr dpy = display();
-    XWindowAttributes attributes{};
-    int x = 0, y = 0;
-    Window child = 0;
-    XGetWindowAttributes(dpy.get(), window, &attributes);
-    XTranslateCoordinates(dpy.get(), window, DefaultRootWindow(dpy.get()), 0, 0, &x, &y, &child);
-    return QRect(x, y, attributes.width, attributes.height);
+    const QString info = run(QStringLiteral("xwininfo"), {QStringLiteral("-id"), QString::number(window)});
+    const QList<Window> n = numbers(info, QStringLiteral("(?:Absolute upper-left .|Width|Height): +(\\d+)"));
+    return n.size() == 4 ? QRect(int(n[0]), int(n[1]), int(n[2]), int(n[3])) : QRect();
 }
 
-std::pair<QSize, QSize> sizeHints(Window window)
+QString sizeHints(Window window)
 {
-    XSizeHints hints{};
-    long supplied = 0;
-    XGetWMNormalHints(display().get(), window, &hints, &supplied);
-    return {hints.flags & PMinSize ? QSize(hints.min_width, hints.min_height) : QSize(),
-            hints.flags & PMaxSize ? QSize(hints.max_width, hints.max_height) : QSize()};
+    return run(QStringLiteral("xprop"), {QStringLiteral("-id"), QString::number(window), QStringLiteral("WM_NORMAL_HINTS")});
 }
 
 QList<Window> stackingOrder()
 {
-    DisplayPtr dpy = display();
-    Atom type = None;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char *data = nullptr;
-    XGetWindowProperty(dpy.get(), DefaultRootWindow(dpy.get()), XInternAtom(dpy.get(), "_NET_CLIENT_LIST_STACKING", 0),
-                       0, 4096, False, XA_WINDOW, &type, &format, &count, &after, &data);
-    const auto *ids = reinterpret_cast<const Window *>(data);
-    QList<Window> order(ids, ids + (format == 32 ? count : 0));
-    XFree(data);
-    return order;
+    return numbers(run(QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("_NET_CLIENT_LIST_STACKING")}),
+                   QStringLiteral("(0x[0-9a-f]+)"));
 }
 
 void requestClose(Window window)
@@ -139,10 +96,7 @@ void requestClose(Window window)
 bool focus(const QList<Window> &windows)
 {
     const auto hasFocus = [&windows] {
-        Window focused = 0;
-        int revert = 0;
-        XGetInputFocus(display().get(), &focused, &revert);
-        return windows.contains(focused);
+        return windows.contains(xdotool({QStringLiteral("getwindowfocus")}).trimmed().toULong());
     };
     // A window manager may keep the keyboard elsewhere for a while (its
     // focus-stealing rules); a user would then click the window.
@@ -157,15 +111,12 @@ bool focus(const QList<Window> &windows)
 
 QList<QRect> monitors()
 {
-    static const QRegularExpression geometry(QStringLiteral("(\\d+)x(\\d+)\\+(\\d+)\\+(\\d+)"));
     QList<QRect> found;
-    for (auto it = geometry.globalMatch(qEnvironmentVariable("MONITOR_LAYOUT")); it.hasNext();) {
-        const QRegularExpressionMatch m = it.next();
-        found.append(QRect(m.captured(3).toInt(), m.captured(4).toInt(), m.captured(1).toInt(), m.captured(2).toInt()));
-    }
-    if (found.isEmpty()) {
-        DisplayPtr dpy = display();
-        found.append(QRect(0, 0, DisplayWidth(dpy.get(), 0), DisplayHeight(dpy.get(), 0)));
+    const QString layout = qEnvironmentVariable("MONITOR_LAYOUT", xdotool({QStringLiteral("getdisplaygeometry")})
+                                                                      .trimmed().replace(' ', 'x') + "+0+0");
+    for (const QString &monitor : layout.split(QLatin1Char(' '))) {
+        const QList<Window> n = numbers(monitor, QStringLiteral("(\\d+)"));
+        found.append(QRect(int(n[2]), int(n[3]), int(n[0]), int(n[1])));
     }
     return found;
 }
@@ -212,19 +163,9 @@ void setRootPicture(const QImage &picture)
     XSync(d, False);
 }
 
-bool xdotool(const QStringList &arguments)
+QString xdotool(const QStringList &arguments)
 {
-    return QProcess::execute(QStringLiteral("xdotool"), arguments) == 0;
-}
-
-void drag(const QPoint &from, const QPoint &to, int button)
-{
-    const QPoint middle = (from + to) / 2;
-    const QString b = QString::number(button);
-    xdotool({QStringLiteral("mousemove"), QString::number(from.x()), QString::number(from.y()),
-             QStringLiteral("mousedown"), b, QStringLiteral("mousemove"), QString::number(middle.x()),
-             QString::number(middle.y()), QStringLiteral("mousemove"), QString::number(to.x()),
-             QString::number(to.y()), QStringLiteral("mouseup"), b});
+    return run(QStringLiteral("xdotool"), arguments);
 }
 
 } // namespace X11
