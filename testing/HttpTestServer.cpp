@@ -3,18 +3,18 @@
 #include <QFile>
 #include <QTcpSocket>
 
+#include <algorithm>
+
 HttpTestServer::HttpTestServer(QObject *parent)
     : QTcpServer(parent)
 {
     connect(this, &QTcpServer::newConnection, this, [this] {
+        // The socket is the server's child; one request per connection.
         QTcpSocket *socket = nextPendingConnection();
-        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
         connect(socket, &QTcpSocket::readyRead, this, [this, socket, head = QByteArray()]() mutable {
-            // One request per connection, whole at the empty line after its head.
             head += socket->readAll();
-            if (!head.contains("\r\n\r\n") || socket->property("answered").toBool())
+            if (!head.endsWith("\r\n\r\n"))
                 return;
-            socket->setProperty("answered", true);
             const QByteArray target = head.split(' ').value(1);
             const Request request{target, target.split('?').constFirst()};
             m_requests.append(request);
@@ -22,16 +22,16 @@ HttpTestServer::HttpTestServer(QObject *parent)
             if (m_handlers.contains(request.path))
                 m_handlers.value(request.path)(request, socket);
             else if (!m_folder.isEmpty() && file.open(QIODevice::ReadOnly))
-                reply(200, file.readAll())({}, socket);
+                reply(200, file.readAll())(request, socket);
             else
-                reply(404, "not found")({}, socket);
+                reply(404, "not found")(request, socket);
         });
     });
 }
 
-QString HttpTestServer::url(const QString &path) const
+int HttpTestServer::requestCount(const QByteArray &path) const
 {
-    return QStringLiteral("http://127.0.0.1:%1/").arg(serverPort()) + path;
+    return int(std::count_if(m_requests.cbegin(), m_requests.cend(), [&](const Request &r) { return r.path == path; }));
 }
 
 HttpTestServer::Handler HttpTestServer::reply(int status, const QByteArray &body, const QByteArray &headers,
@@ -48,7 +48,7 @@ HttpTestServer::Handler HttpTestServer::endless()
 {
     return [](const Request &, QTcpSocket *socket) {
         socket->write("HTTP/1.1 200 OK\r\n\r\n");
-        // Each chunk once the last one has left, so that they do not pile up here.
+        // A chunk each time the last has left, so that they do not pile up here.
         connect(socket, &QTcpSocket::bytesWritten, socket, [socket, chunks = 256]() mutable {
             if (socket->bytesToWrite() == 0 && chunks-- > 0)
                 socket->write(QByteArray(64 * 1024, 'x'));

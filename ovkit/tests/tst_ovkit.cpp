@@ -10,7 +10,6 @@
 
 #include <QDir>
 #include <QMenu>
-#include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -51,11 +50,10 @@ struct Settings : OvXmlFile
     {
         reader->readNextStartElement();
         readInteger(reader, "n", number);
+        // Each value function looks only at attributes of its own.
         while (reader->readNextStartElement()) {
-            if (reader->name() == QLatin1String("c"))
-                readColor(reader, color);
-            else if (reader->name() == QLatin1String("f"))
-                readFont(reader, font);
+            readColor(reader, color);
+            readFont(reader, font);
             reader->skipCurrentElement();
         }
     }
@@ -82,13 +80,9 @@ QStringList texts(const QMenu &menu, bool checkedOnly = false)
     return list;
 }
 
-struct MenuCase {
-    int cap;
-    bool atEnd;
-    bool removeFromEnd;
-    QStringList run;  // after adding a, b and c
-    QStringList next; // after deleting the topmost entry and adding d
-};
+// The arguments of OvDynamicMenu's calls, and the run after adding a, b and c,
+// then after deleting the topmost entry and adding d.
+struct MenuCase { int cap; bool atEnd, removeFromEnd; QStringList run, next; };
 } // namespace
 Q_DECLARE_METATYPE(MenuCase)
 
@@ -99,7 +93,7 @@ class tst_Ovkit : public QObject
     Q_OBJECT
 
     Site m_site;
-    UrlRecorder m_browser{{"http", "https", "file", "javascript", "mailto", "ovtest"}};
+    UrlRecorder m_browser{{"http", "https", "file", "javascript", "mailto", "ftp"}};
 
     /// Starts \a helper on the ad document that \a document serves, then waits
     /// until the document and every picture download have finished.
@@ -109,13 +103,9 @@ class tst_Ovkit : public QObject
         helper.setWidget(&widget);
         helper.m_url = m_site.url("doc.xml"); // moved to ads/doc.xml
         helper.m_interval = 3600 * 1000;      // the test turns the rotation
-        QSignalSpy finished(helper.findChild<QNetworkAccessManager *>(), &QNetworkAccessManager::finished);
         helper.exec();
-        return finished.wait() && QTest::qWaitFor([&helper] {
-            return std::all_of(helper.images().cbegin(), helper.images().cend(), [](OvAdImageData *image) {
-                return image->m_manager->findChildren<QNetworkReply *>().isEmpty();
-            });
-        });
+        const auto idle = [](QObject *object) { return object->findChildren<QNetworkReply *>().isEmpty(); };
+        return QTest::qWaitFor([&] { return idle(&helper) && std::all_of(helper.images().cbegin(), helper.images().cend(), idle); });
     }
 
 private slots:
@@ -170,7 +160,7 @@ private slots:
                                            << QStringList{"", "2", "2"};
         QTest::newRow("https link") << Site::reply(200, ads({"red.png https://127.0.0.1:1/"}))
                                     << QStringList{"https://127.0.0.1:1/"};
-        for (const char *link : {"file:///etc/passwd", "javascript:alert(1)", "mailto:ad@127.0.0.1", "ovtest://run"})
+        for (const char *link : {"file:///etc/passwd", "javascript:alert(1)", "mailto:ad@127.0.0.1", "ftp://127.0.0.1/"})
             QTest::newRow(link) << Site::reply(200, ads({QString("red.png ") + link})) << QStringList{""};
         QTest::newRow("document status 404") << Site::reply(404, ads({"red.png 1"})) << QStringList{""};
         QTest::newRow("document cut short") << Site::reply(200, ads({"red.png 1"}), {}, 1000) << QStringList{""};
@@ -227,10 +217,9 @@ private slots:
         settings.padding.fill('x', padding);
         // A file size limit fails writes as a full disk does.
         std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit{};
-        getrlimit(RLIMIT_FSIZE, &limit);
-        const rlimit before = limit;
-        limit.rlim_cur = padding ? 4096 : limit.rlim_max;
+        rlimit before{};
+        getrlimit(RLIMIT_FSIZE, &before);
+        const rlimit limit{padding ? 4096 : before.rlim_cur, before.rlim_max};
         QCOMPARE(setrlimit(RLIMIT_FSIZE, &limit), 0);
         settings.save(file.fileName());
         QCOMPARE(setrlimit(RLIMIT_FSIZE, &before), 0);
