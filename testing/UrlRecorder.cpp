@@ -14,8 +14,3 @@ UrlRecorder::~UrlRecorder()
     for (const QString &scheme : m_schemes)
         QDesktopServices::unsetUrlHandler(scheme);
 }
-
-void UrlRecorder::open(const QUrl &url)
-{
-    urls.append(url);
-}

@@ -1,0 +1,292 @@
+#include <OvAdHelper.h>
+#include <OvAdImageData.h>
+#include <OvCheckUpdate.h>
+#include <OvDynamicMenu.h>
+#include <OvSkin.h>
+#include <OvXmlFile.h>
+
+#include <HttpTestServer.h>
+#include <UrlRecorder.h>
+
+#include <QDir>
+#include <QMenu>
+#include <QNetworkReply>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QXmlStreamReader>
+#include <QXmlStreamWriter>
+
+#include <csignal>
+#include <sys/resource.h>
+
+using Site = HttpTestServer;
+Q_DECLARE_METATYPE(Site::Handler)
+
+namespace {
+// data/ads/red.png
+const QString redPng = "iVBORw0KGgoAAAANSUhEUgAAAAgAAAAICAIAAABLbSncAAAAEUlEQVR42mP4z8CAFTEMLQkAKP8/wc53yE8AAAAASUVORK5CYII=";
+
+/// An ad document listing \a entries, each a picture's address, a space and
+/// its link.
+QByteArray ads(const QStringList &entries)
+{
+    QString xml = "<ovk>";
+    for (const QString &entry : entries)
+        xml += QString("<ad image_url='%1' link_url='%2'/>").arg(entry.section(' ', 0, 0), entry.section(' ', 1));
+    return (xml + "</ovk>").toUtf8();
+}
+
+// Settings kept as a subclass keeps them: an integer on the root, a colour and
+// a font in elements of their own.
+struct Settings : OvXmlFile
+{
+    int number = 42;
+    QColor color{10, 20, 30};
+    QFont font{"Start", 10};
+
+    void readParse(QXmlStreamReader *reader) override
+    {
+        reader->readNextStartElement();
+        readInteger(reader, "n", number);
+        // Each value function looks only at attributes of its own.
+        while (reader->readNextStartElement()) {
+            readColor(reader, color);
+            readFont(reader, font);
+            reader->skipCurrentElement();
+        }
+    }
+    void writeParse(QXmlStreamWriter *writer) override
+    {
+        writer->writeStartElement("s");
+        writeInteger(writer, "n", number);
+        writeColor(writer, "c", color);
+        writeFont(writer, "f", font);
+        writer->writeEndElement();
+    }
+    QString values() const { return QString("%1 %2 %3").arg(number).arg(color.name(QColor::HexArgb), font.toString()); }
+};
+
+/// The texts of \a menu's entries, all or the checked ones.
+QStringList texts(const QMenu &menu, bool checkedOnly = false)
+{
+    QStringList list;
+    for (const QAction *action : menu.actions()) {
+        if (!checkedOnly || action->isChecked())
+            list << action->text();
+    }
+    return list;
+}
+
+// The arguments of OvDynamicMenu's calls, and the run after adding a, b and c,
+// then after deleting the topmost entry and adding d.
+struct MenuCase { int cap; bool atEnd, removeFromEnd; QStringList run, next; };
+} // namespace
+Q_DECLARE_METATYPE(MenuCase)
+
+// The update check and the ads against a site on 127.0.0.1; the settings file,
+// the skins and the dynamic menu.
+class tst_Ovkit : public QObject
+{
+    Q_OBJECT
+
+    Site m_site;
+    UrlRecorder m_browser{{"http", "https", "file", "javascript", "mailto", "ftp"}};
+
+    /// Starts \a helper on the ad document that \a document serves, then waits
+    /// until the document and every picture download have finished.
+    bool start(OvAdHelper &helper, QWidget &widget, const Site::Handler &document)
+    {
+        m_site.setHandler("/ads/doc.xml", document);
+        helper.setWidget(&widget);
+        helper.m_url = m_site.url("doc.xml"); // moved to ads/doc.xml
+        helper.m_interval = 3600 * 1000;      // the test turns the rotation
+        helper.exec();
+        const auto idle = [](QObject *object) { return object->findChildren<QNetworkReply *>().isEmpty(); };
+        return QTest::qWaitFor([&] { return idle(&helper) && std::all_of(helper.images().cbegin(), helper.images().cend(), idle); });
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_site.listen());
+        m_site.serveFolder(OVKIT_TEST_DATA);
+        m_site.setHandler("/doc.xml", Site::reply(302, {}, "Location: /ads/doc.xml\r\n"));
+        m_site.setHandler("/ads/lying.png", Site::reply(200, QByteArray::fromBase64(redPng.toLatin1()), {}, 1000));
+        m_site.setHandler("/ads/endless.png", Site::endless());
+    }
+
+    void updateCheck_data()
+    {
+        QTest::addColumn<Site::Handler>("answer");
+        QTest::addColumn<bool>("newer");
+        QTest::newRow("1") << Site::reply(200, "1") << true;
+        QTest::newRow("1, NUL and more") << Site::reply(200, QByteArray("1\0x", 3)) << true;
+        QTest::newRow("0") << Site::reply(200, "0") << false;
+        QTest::newRow("empty") << Site::reply(200, "") << false;
+        QTest::newRow("1 and a line feed") << Site::reply(200, "1\n") << false;
+        QTest::newRow("11") << Site::reply(200, "11") << false;
+        QTest::newRow("page holding 1") << Site::reply(200, "<html>1</html>") << false;
+        QTest::newRow("1 with status 404") << Site::reply(404, "1") << false;
+        QTest::newRow("1 of a longer reply cut short") << Site::reply(200, "1", {}, 2) << false;
+        QTest::newRow("1 and NULs past the size limit") << Site::reply(200, "1" + QByteArray(16, '\0')) << false;
+        QTest::newRow("endless") << Site::endless() << false;
+    }
+    void updateCheck()
+    {
+        QFETCH(Site::Handler, answer);
+        QFETCH(bool, newer);
+        m_site.setHandler("/ver.php", answer);
+        OvCheckUpdate check;
+        QSignalSpy update(&check, &OvCheckUpdate::update);
+        check.exec(m_site.url("ver.php"), "snap_rect", "2012-03-24");
+        QVERIFY(update.wait());
+        QCOMPARE(update.takeFirst(), QVariantList{newer});
+        QCOMPARE(m_site.requests().constLast().target, "/ver.php?id=snap_rect&&ver=2012-03-24");
+    }
+
+    void adRotation_data()
+    {
+        QTest::addColumn<Site::Handler>("document");
+        QTest::addColumn<QStringList>("opened"); // by a click after each tick, relative to the document
+        QTest::newRow("all loaded") << Site::reply(200, ads({"red.png 1", "green.png 2", "blue.png 3"}))
+                                    << QStringList{"1", "2", "3", "1"};
+        QTest::newRow("failed pictures skipped")
+            << Site::reply(200, ads({"missing.png 1", "red.png 2", "lying.png 3", "endless.png 4", "blue.png 5"}))
+            << QStringList{"", "2", "2", "2", "5", "5", "2"};
+        QTest::newRow("web pictures only") << Site::reply(200, ads({"data:image/png;base64," + redPng + " 1", "green.png 2"}))
+                                           << QStringList{"", "2", "2"};
+        QTest::newRow("https link") << Site::reply(200, ads({"red.png https://127.0.0.1:1/"}))
+                                    << QStringList{"https://127.0.0.1:1/"};
+        for (const char *link : {"file:///etc/passwd", "javascript:alert(1)", "mailto:ad@127.0.0.1", "ftp://127.0.0.1/"})
+            QTest::newRow(link) << Site::reply(200, ads({QString("red.png ") + link})) << QStringList{""};
+        QTest::newRow("document status 404") << Site::reply(404, ads({"red.png 1"})) << QStringList{""};
+        QTest::newRow("document cut short") << Site::reply(200, ads({"red.png 1"}), {}, 1000) << QStringList{""};
+        QTest::newRow("endless document") << Site::endless() << QStringList{""};
+    }
+    void adRotation()
+    {
+        QFETCH(Site::Handler, document);
+        QFETCH(QStringList, opened);
+        OvAdHelper helper;
+        QWidget widget;
+        QVERIFY(start(helper, widget, document));
+        for (const QString &link : opened) {
+            QVERIFY(QMetaObject::invokeMethod(&helper, "play")); // the rotation timer's tick
+            m_browser.urls.clear();
+            helper.click();
+            QCOMPARE(m_browser.urls, link.isEmpty() ? QList<QUrl>() : QList<QUrl>{QUrl(m_site.url("ads/")).resolved(link)});
+        }
+        // Until a picture of a new document is drawn, a click opens nothing,
+        // though the entry drawn last has a namesake in the longer new list.
+        QVERIFY(start(helper, widget, Site::reply(200, ads(QStringList(8, "green.png new")))));
+        m_browser.urls.clear();
+        helper.click();
+        QCOMPARE(m_browser.urls, QList<QUrl>());
+    }
+
+    void settingsFile_data()
+    {
+        QTest::addColumn<QByteArray>("old");  // the file before, if any
+        QTest::addColumn<int>("padding");     // of the new file, whose save fails as on a full disk; 0 for none
+        QTest::newRow("no file") << QByteArray() << 0;
+        QTest::newRow("integer with letters") << QByteArray("<s n='12abc'/>") << 0;
+        QTest::newRow("hexadecimal integer") << QByteArray("<s n='0x10'/>") << 0;
+        QTest::newRow("integer beyond int") << QByteArray("<s n='2147483648'/>") << 0;
+        QTest::newRow("colour out of range") << QByteArray("<s><c r='256' g='-1' b='x'/></s>") << 0;
+        QTest::newRow("malformed font") << QByteArray("<s><f 字体='' 大小='0' 风格='3' 删除线='x' 下划线=''/></s>") << 0;
+        // Past the write buffer the hook's writes fail; within it, the last flush.
+        QTest::newRow("save fails while writing") << QByteArray("<s/>") << 256 * 1024;
+        QTest::newRow("save fails on the last flush") << QByteArray("<s/>") << 6000;
+    }
+    void settingsFile()
+    {
+        QFETCH(QByteArray, old);
+        QFETCH(int, padding);
+        QTemporaryDir dir;
+        QFile file(dir.filePath("s.xml"));
+        QVERIFY(old.isEmpty() || (file.open(QIODevice::WriteOnly) && file.write(old) > 0 && file.flush()));
+        Settings settings;
+        settings.load(file.fileName());
+        QCOMPARE(settings.values(), Settings().values());
+        settings.number = -5;
+        settings.color = Qt::white;
+        settings.font = QFont("宋体" + QString(padding, 'x'), 12, QFont::Normal, true);
+        settings.font.setUnderline(true);
+        // A file size limit fails writes as a full disk does.
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit before{};
+        getrlimit(RLIMIT_FSIZE, &before);
+        const rlimit limit{padding ? 4096 : before.rlim_cur, before.rlim_max};
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &limit), 0);
+        settings.save(file.fileName());
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &before), 0);
+        Settings loaded;
+        loaded.load(file.fileName());
+        QCOMPARE(loaded.values(), padding ? Settings().values() : settings.values());
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"s.xml"});
+        // The next save is whole again.
+        settings.save(file.fileName());
+        loaded.load(file.fileName());
+        QCOMPARE(loaded.values(), settings.values());
+    }
+
+    void skins_data()
+    {
+        QTest::addColumn<QStringList>("choices"); // menu entries, in turn
+        QTest::addColumn<QString>("look");
+        QTest::newRow("a skin") << QStringList{"Blue"} << "Blue";
+        QTest::newRow("another skin") << QStringList{"Blue", "dark"} << "dark";
+        QTest::newRow("back to the system look") << QStringList{"Blue", "dark", "系统"} << "系统";
+        QTest::newRow("broken skin falls back") << QStringList{"Blue", "broken"} << "系统";
+    }
+    void skins()
+    {
+        QFETCH(QStringList, choices);
+        QFETCH(QString, look);
+        OvSkin skin;
+        skin.init(qApp, TEST_SKINS "/", "皮肤", "系统");
+        for (const QString &choice : choices)
+            skin.menu()->actions().at(texts(*skin.menu()).indexOf(choice))->trigger();
+        QFile sheet(TEST_STYLE_SHEETS "/" + look + ".qss");
+        QCOMPARE(qApp->styleSheet().toUtf8(), sheet.open(QIODevice::ReadOnly) ? sheet.readAll() : QByteArray());
+        QCOMPARE(texts(*skin.menu(), true), QStringList{look});
+        // Only the skin in use stays registered.
+        QCOMPARE(QFile::exists(":/ov_skin/skin.qss"), look != "系统");
+        skin.setSkinName(QString());
+    }
+
+    void dynamicMenu_data()
+    {
+        QTest::addColumn<MenuCase>("c");
+        QTest::newRow("no cap") << MenuCase{-1, true, false, {"a", "b", "c"}, {"b", "c", "d"}};
+        QTest::newRow("cap 2 at the end") << MenuCase{2, true, false, {"b", "c"}, {"c", "d"}};
+        QTest::newRow("cap 2 on top") << MenuCase{2, false, true, {"c", "b"}, {"d", "b"}};
+        QTest::newRow("cap 1") << MenuCase{1, false, false, {"c"}, {"d"}};
+        QTest::newRow("cap 0") << MenuCase{0, true, true, {}, {}};
+    }
+    void dynamicMenu()
+    {
+        QFETCH(MenuCase, c);
+        QMenu menu;
+        menu.addAction("host");
+        OvDynamicMenu run;
+        run.setMenu(&menu);
+        run.setMaxCount(c.cap);
+        run.add(QStringList{"a", "b", "c"}, c.atEnd, c.removeFromEnd);
+        QCOMPARE(texts(menu), QStringList{"host"} + c.run);
+        QSignalSpy clicks(&run, &OvDynamicMenu::menuClick);
+        for (QAction *action : menu.actions())
+            action->trigger();
+        QCOMPARE(clicks.count(), c.run.size());
+        delete menu.actions().value(1);
+        run.add("d", c.atEnd, c.removeFromEnd);
+        QStringList reported;
+        run.menuTextList(reported);
+        QCOMPARE(reported, c.next);
+        QCOMPARE(texts(menu), QStringList{"host"} + c.next);
+    }
+};
+
+QTEST_MAIN(tst_Ovkit)
+#include "tst_ovkit.moc"
