@@ -1,13 +1,11 @@
 #pragma once
 
-#include <QObject>
+#include <QApplication>
+#include <QMessageBox>
 #include <QPointer>
-#include <QStringList>
 #include <QTimer>
 
 #include <functional>
-
-class QWidget;
 
 /// Answers the modal dialogs that code under test opens, one queued answer
 /// per dialog, in order, as a user would once each becomes active. A dialog
@@ -15,29 +13,48 @@ class QWidget;
 /// dialog offered again). One that comes with no answer queued is rejected.
 class ModalAnswerer : public QObject
 {
-    Q_OBJECT
-
 public:
     using Answer = std::function<void(QWidget *modal)>;
 
-    ModalAnswerer();
-
+    ModalAnswerer()
+    {
+        connect(&m_timer, &QTimer::timeout, this, &ModalAnswerer::poll);
+        m_timer.start(10);
+    }
     void then(const Answer &answer) { m_answers.append(answer); }
-    /// Chooses the file type at \a filterIndex (-1: leaves it), types
-    /// \a fileName into a file dialog and accepts it.
-    void saveAs(const QString &fileName, int filterIndex = -1);
-    void cancel();
-
-    /// What each dialog said (a message box's text, else its title), in
-    /// order; "unexpected: ..." for those that came with no answer queued.
-    QStringList texts;
     int pendingAnswers() const { return int(m_answers.size()); }
 
+    /// What each dialog said (a message box's text, else its title), in order.
+    QStringList texts;
+
 protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Hide)
+            m_answered.removeAll(static_cast<QWidget *>(watched));
+        return false;
+    }
 
 private:
-    void poll();
+    void poll()
+    {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (!modal || m_answered.contains(modal) || !modal->isVisible())
+            return;
+        m_answered.append(modal);
+        modal->installEventFilter(this);
+        auto *box = qobject_cast<QMessageBox *>(modal);
+        texts.append(box ? box->text() : modal->windowTitle());
+        const Answer reject = [](QWidget *dialog) { static_cast<QDialog *>(dialog)->reject(); };
+        // Answered from the event loop rather than from this timer's slot: an
+        // answer may open the next dialog, whose own event loop must still
+        // see this timer fire.
+        QMetaObject::invokeMethod(this, [answer = m_answers.isEmpty() ? reject : m_answers.takeFirst(),
+                                         target = QPointer<QWidget>(modal)] {
+            if (target)
+                answer(target);
+        }, Qt::QueuedConnection);
+    }
 
     QList<Answer> m_answers;
     QList<QPointer<QWidget>> m_answered;
