@@ -1,13 +1,9 @@
 #include "X11.h"
 
-#include <QProcess>
-#include <QRegularExpression>
-#include <QTest>
+#include <QtTest>
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-
-#include <memory>
 
 namespace X11 {
 namespace {
@@ -30,18 +26,11 @@ QList<Window> numbers(const QString &text, const QString &pattern)
 
 using DisplayPtr = std::unique_ptr<Display, int (*)(Display *)>;
 
-DisplayPtr display()
-{
-    return DisplayPtr(XOpenDisplay(nullptr), XCloseDisplay);
-}
-
 } // namespace
 
 QList<Window> windows(const QString &title)
 {
-    return numbers(xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
-                            QLatin1Char('^') + QRegularExpression::escape(title) + QLatin1Char('$')}),
-                   QStringLiteral("(\\d+)"));
+    return numbers(xdotool({"search", "--onlyvisible", "--name", '^' + QRegularExpression::escape(title) + '$'}), "(\\d+)");
 }
 
 Window waitForWindow(const QString &title, Window besides)
@@ -62,30 +51,29 @@ bool waitForGone(Window window)
 
 bool isViewable(Window window)
 {
-    return run(QStringLiteral("xwininfo"), {QStringLiteral("-id"), QString::number(window)}).contains(QLatin1String("IsViewable"));
+    return run("xwininfo", {"-id", QString::number(window)}).contains("IsViewable");
 }
 
 QRect geometry(Window window)
 {
-    const QString info = run(QStringLiteral("xwininfo"), {QStringLiteral("-id"), QString::number(window)});
-    const QList<Window> n = numbers(info, QStringLiteral("(?:Absolute upper-left .|Width|Height): +(\\d+)"));
+    const QString info = run("xwininfo", {"-id", QString::number(window)});
+    const QList<Window> n = numbers(info, "(?:Absolute upper-left .|Width|Height): +(\\d+)");
     return n.size() == 4 ? QRect(int(n[0]), int(n[1]), int(n[2]), int(n[3])) : QRect();
 }
 
 QString sizeHints(Window window)
 {
-    return run(QStringLiteral("xprop"), {QStringLiteral("-id"), QString::number(window), QStringLiteral("WM_NORMAL_HINTS")});
+    return run("xprop", {"-id", QString::number(window), "WM_NORMAL_HINTS"});
 }
 
 QList<Window> stackingOrder()
 {
-    return numbers(run(QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("_NET_CLIENT_LIST_STACKING")}),
-                   QStringLiteral("(0x[0-9a-f]+)"));
+    return numbers(run("xprop", {"-root", "_NET_CLIENT_LIST_STACKING"}), "(0x[0-9a-f]+)");
 }
 
 void requestClose(Window window)
 {
-    DisplayPtr dpy = display();
+    DisplayPtr dpy(XOpenDisplay(nullptr), XCloseDisplay);
     XEvent event{};
     event.xclient = {ClientMessage, 0, False, dpy.get(), window, XInternAtom(dpy.get(), "WM_PROTOCOLS", False), 32, {}};
     event.xclient.data.l[0] = long(XInternAtom(dpy.get(), "WM_DELETE_WINDOW", False));
@@ -95,13 +83,11 @@ void requestClose(Window window)
 
 bool focus(const QList<Window> &windows)
 {
-    const auto hasFocus = [&windows] {
-        return windows.contains(xdotool({QStringLiteral("getwindowfocus")}).trimmed().toULong());
-    };
+    const auto hasFocus = [&windows] { return windows.contains(xdotool({"getwindowfocus"}).trimmed().toULong()); };
     // A window manager may keep the keyboard elsewhere for a while (its
     // focus-stealing rules); a user would then click the window.
     for (int attempt = 0; attempt < 5 && !hasFocus(); ++attempt) {
-        xdotool({QStringLiteral("windowfocus"), QString::number(windows.first())});
+        xdotool({"windowfocus", QString::number(windows.first())});
         if (QTest::qWaitFor(hasFocus, 2000))
             break;
     }
@@ -112,10 +98,9 @@ bool focus(const QList<Window> &windows)
 QList<QRect> monitors()
 {
     QList<QRect> found;
-    const QString layout = qEnvironmentVariable("MONITOR_LAYOUT", xdotool({QStringLiteral("getdisplaygeometry")})
-                                                                      .trimmed().replace(' ', 'x') + "+0+0");
-    for (const QString &monitor : layout.split(QLatin1Char(' '))) {
-        const QList<Window> n = numbers(monitor, QStringLiteral("(\\d+)"));
+    const QString screen = xdotool({"getdisplaygeometry"}).trimmed().replace(' ', 'x') + "+0+0";
+    for (const QString &monitor : qEnvironmentVariable("MONITOR_LAYOUT", screen).split(' ')) {
+        const QList<Window> n = numbers(monitor, "(\\d+)");
         found.append(QRect(int(n[2]), int(n[3]), int(n[0]), int(n[1])));
     }
     return found;
@@ -131,7 +116,7 @@ QRect desktop()
 
 QImage screenPicture(const QRect &area)
 {
-    DisplayPtr dpy = display();
+    DisplayPtr dpy(XOpenDisplay(nullptr), XCloseDisplay);
     XImage *image = XGetImage(dpy.get(), DefaultRootWindow(dpy.get()), area.x(), area.y(), unsigned(area.width()),
                               unsigned(area.height()), AllPlanes, ZPixmap);
     QImage picture(area.size(), QImage::Format_RGB32);
@@ -145,27 +130,27 @@ QImage screenPicture(const QRect &area)
 
 void setRootPicture(const QImage &picture)
 {
-    DisplayPtr dpy = display();
+    DisplayPtr dpy(XOpenDisplay(nullptr), XCloseDisplay);
     Display *d = dpy.get();
-    const Window root = DefaultRootWindow(d);
     QImage image = picture.convertToFormat(QImage::Format_RGB32);
+    const unsigned width = unsigned(image.width()), height = unsigned(image.height());
     XImage *ximage = XCreateImage(d, DefaultVisual(d, 0), 24, ZPixmap, 0, reinterpret_cast<char *>(image.bits()),
-                                  unsigned(image.width()), unsigned(image.height()), 32, int(image.bytesPerLine()));
-    const Pixmap pixmap = XCreatePixmap(d, root, unsigned(image.width()), unsigned(image.height()), 24);
+                                  width, height, 32, int(image.bytesPerLine()));
+    const Pixmap pixmap = XCreatePixmap(d, DefaultRootWindow(d), width, height, 24);
     GC gc = XCreateGC(d, pixmap, 0, nullptr);
-    XPutImage(d, pixmap, gc, ximage, 0, 0, 0, 0, unsigned(image.width()), unsigned(image.height()));
+    XPutImage(d, pixmap, gc, ximage, 0, 0, 0, 0, width, height);
     XFreeGC(d, gc);
     ximage->data = nullptr; // the QImage's
     XDestroyImage(ximage);
-    XSetWindowBackgroundPixmap(d, root, pixmap);
+    XSetWindowBackgroundPixmap(d, DefaultRootWindow(d), pixmap);
     XFreePixmap(d, pixmap);
-    XClearWindow(d, root);
+    XClearWindow(d, DefaultRootWindow(d));
     XSync(d, False);
 }
 
 QString xdotool(const QStringList &arguments)
 {
-    return run(QStringLiteral("xdotool"), arguments);
+    return run("xdotool", arguments);
 }
 
 } // namespace X11

@@ -1,9 +1,6 @@
 #pragma once
 
 #include <QImage>
-#include <QList>
-#include <QRect>
-#include <QStringList>
 
 /// What a test needs of the X server it runs on, beyond what Qt shows: other
 /// processes' windows, the hints a window manager reads, the screen's pixels,

@@ -5,30 +5,24 @@
 #include <Pictures.h>
 #include <X11.h>
 
-#include <QApplication>
-#include <QDir>
-#include <QPainter>
-#include <QProcess>
-#include <QPushButton>
-#include <QTemporaryDir>
-#include <QTest>
+#include <QtTest>
+#include <QtWidgets>
 
 namespace {
-const QString overlayTitle = QStringLiteral("Framzel－局部截图");
-const QString toolbarTitle = QStringLiteral("局部截图");
+const QString overlayTitle = "Framzel－局部截图", toolbarTitle = "局部截图";
 
 // "x,y" or "x,y,w,h", in the server's pixels; "all" for the whole desktop.
 QRect rectangle(const QString &text)
 {
-    const QStringList n = text.split(QLatin1Char(','));
-    return text == QLatin1String("all") ? X11::desktop() : QRect(n[0].toInt(), n[1].toInt(), n.value(2).toInt(), n.value(3).toInt());
+    const QStringList n = text.split(',');
+    return text == "all" ? X11::desktop() : QRect(n[0].toInt(), n[1].toInt(), n.value(2).toInt(), n.value(3).toInt());
 }
 
-void drag(const QString &from, const QString &to, const QString &button = QStringLiteral("1"))
+void drag(const QString &from, const QString &to, const QString &button = "1")
 {
     const QPoint a = rectangle(from).topLeft(), b = rectangle(to).topLeft();
-    X11::xdotool(QStringLiteral("mousemove %1 %2 mousedown %5 mousemove %3 %4 mouseup %5")
-                     .arg(a.x()).arg(a.y()).arg(b.x()).arg(b.y()).arg(button).split(QLatin1Char(' ')));
+    X11::xdotool(QString("mousemove %1 %2 mousedown %5 mousemove %3 %4 mouseup %5")
+                     .arg(a.x()).arg(a.y()).arg(b.x()).arg(b.y()).arg(button).split(' '));
 }
 } // namespace
 
@@ -40,245 +34,231 @@ class tst_Capture : public QObject
 {
     Q_OBJECT
 
-private slots:
-    void initTestCase();
-    void init();
-    void cleanup();
-    void mainWindowCentredFixedAndClosing();
-    void fullScreenAndRegionExactlyAsShown();
-    void gestures_data();
-    void gestures();
-    void reusedSharedMemoryNeverSharedByTwoPictures();
-
-private:
-    void clickMainButton(const QString &name);
-    void press(const QString &keys, const QString &title = overlayTitle);
-    bool save(const QString &name);
-    QString file(const QString &name) const { return m_folder.filePath(name); }
-    QString shownDifference(const QImage &expected, const QRect &ignored) const;
-
     QImage m_desktop;
     QProcess m_program;
     QTemporaryDir m_folder;
-    X11::Window m_main = 0;
-    X11::Window m_overlay = 0;
+    X11::Window m_main = 0, m_overlay = 0;
     QHash<QString, QPoint> m_buttons;
-};
 
-void tst_Capture::initTestCase()
-{
-    QCOMPARE(QGuiApplication::screens().size(), X11::monitors().size());
-    // Dead zones between monitors show the root too.
-    m_desktop = patternPicture(QSize(X11::desktop().right() + 1, X11::desktop().bottom() + 1));
-    X11::setRootPicture(m_desktop);
-    // Where the main window's buttons lie, from the same form in this process.
-    registerFontSubstitutes();
-    TMainForm probe;
-    probe.setAttribute(Qt::WA_DontShowOnScreen);
-    probe.show();
-    for (auto *button : probe.findChildren<QPushButton *>())
-        m_buttons.insert(button->objectName(), button->mapTo(&probe, button->rect().center()) * qApp->devicePixelRatio());
-}
+    QString file(const QString &name) const { return m_folder.filePath(name); }
 
-void tst_Capture::init()
-{
-    m_program.setProcessChannelMode(QProcess::ForwardedChannels);
-    m_program.start(QStringLiteral(SNAPRECT_BINARY), {});
-    m_main = X11::waitForWindow(QStringLiteral("Framzel"));
-    QVERIFY(m_main);
-}
-
-void tst_Capture::cleanup()
-{
-    m_program.kill();
-    m_program.waitForFinished();
-    for (const QString &name : QDir(m_folder.path()).entryList(QDir::Files))
-        QFile::remove(file(name));
-}
-
-void tst_Capture::clickMainButton(const QString &name)
-{
-    const QPoint at = X11::geometry(m_main).topLeft() + m_buttons.value(name);
-    X11::xdotool(QStringLiteral("mousemove %1 %2 click 1").arg(at.x()).arg(at.y()).split(QLatin1Char(' ')));
-    if (name == QLatin1String("btnSnapRect"))
-        QVERIFY((m_overlay = X11::waitForWindow(overlayTitle)));
-}
-
-// Keys go to the toolbar, which a user may click into, or to the overlay's
-// windows (one per screen on some layouts) or the toolbar, whichever a
-// window manager gave the keyboard: all take S, R, F and Q.
-void tst_Capture::press(const QString &keys, const QString &title)
-{
-    const X11::Window toolbar = X11::waitForWindow(toolbarTitle);
-    QVERIFY(toolbar && X11::focus(title == overlayTitle ? X11::windows(overlayTitle) << toolbar : QList{toolbar}));
-    X11::xdotool({QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("50"), keys});
-}
-
-bool tst_Capture::save(const QString &name)
-{
-    const X11::Window dialog = X11::waitForWindow(QStringLiteral("保存图像"));
-    if (!dialog || !X11::focus({dialog}))
-        return false;
-    X11::xdotool({QStringLiteral("type"), file(name)});
-    // A Return that reaches the name field's completer list picks an entry
-    // instead of saving, so Return is pressed until the dialog goes.
-    for (int attempt = 0; attempt < 4; ++attempt) {
-        QTest::qWait(300);
-        X11::xdotool({QStringLiteral("key"), QStringLiteral("Return")});
-        if (QTest::qWaitFor([dialog] { return !X11::isViewable(dialog); }, 3000))
-            return QTest::qWaitFor([&] { return !QDir(m_folder.path()).entryList({name + '*'}).isEmpty(); }, 5000);
+    void clickMainButton(const QString &name)
+    {
+        const QPoint at = X11::geometry(m_main).topLeft() + m_buttons.value(name);
+        X11::xdotool(QString("mousemove %1 %2 click 1").arg(at.x()).arg(at.y()).split(' '));
+        if (name == "btnSnapRect")
+            QVERIFY((m_overlay = X11::waitForWindow(overlayTitle)));
     }
-    return false;
-}
 
-void tst_Capture::mainWindowCentredFixedAndClosing()
-{
-    const QRect window = X11::geometry(m_main);
-    const QRect primary = X11::monitors().constFirst();
-    QVERIFY(primary.contains(window));
-    // A window manager's frame may push the window down by its title bar.
-    QVERIFY2((window.center() - primary.center()).manhattanLength() <= 30, "not centred on the primary monitor");
-    for (const char *limit : {"minimum", "maximum"})
-        QVERIFY(X11::sizeHints(m_main).contains(QStringLiteral("%1 size: %2 by %3").arg(limit).arg(window.width()).arg(window.height())));
-    clickMainButton(QStringLiteral("btnSnapRect"));
-    X11::requestClose(m_main);
-    QVERIFY(m_program.waitForFinished(10000));
-    QCOMPARE(m_program.exitCode(), 0);
-}
+    // Keys go to the toolbar, which a user may click into, or to the
+    // overlay's windows (one per screen on some layouts) or the toolbar,
+    // whichever a window manager gave the keyboard: all take S, R, F and Q.
+    void press(const QString &keys, const QString &title = overlayTitle)
+    {
+        const X11::Window toolbar = X11::waitForWindow(toolbarTitle);
+        QVERIFY(toolbar && X11::focus(title == overlayTitle ? X11::windows(overlayTitle) << toolbar : QList{toolbar}));
+        X11::xdotool({"key", "--delay", "50", keys});
+    }
 
-// Where what the monitors show differs from \a expected, outside \a ignored,
-// by more than a level of rounding.
-QString tst_Capture::shownDifference(const QImage &expected, const QRect &ignored) const
-{
-    for (const QRect &monitor : X11::monitors()) {
-        const QImage shown = X11::screenPicture(monitor);
-        for (int y = 0; y < monitor.height(); ++y) {
-            for (int x = 0; x < monitor.width(); ++x) {
-                const QRgb a = shown.pixel(x, y), b = expected.pixel(monitor.topLeft() + QPoint(x, y));
-                if (qMax(qAbs(qRed(a) - qRed(b)), qMax(qAbs(qGreen(a) - qGreen(b)), qAbs(qBlue(a) - qBlue(b)))) > 1
-                    && !ignored.contains(monitor.topLeft() + QPoint(x, y)))
-                    return QStringLiteral("at %1,%2: %3 instead of %4").arg(monitor.x() + x).arg(monitor.y() + y)
-                        .arg(a, 8, 16).arg(b, 8, 16);
+    bool save(const QString &name)
+    {
+        const X11::Window dialog = X11::waitForWindow("保存图像");
+        if (!dialog || !X11::focus({dialog}))
+            return false;
+        X11::xdotool({"type", file(name)});
+        // A Return that reaches the name field's completer list picks an
+        // entry instead of saving, so Return is pressed until the dialog goes.
+        for (int attempt = 0; attempt < 4; ++attempt) {
+            QTest::qWait(300);
+            X11::xdotool({"key", "Return"});
+            if (QTest::qWaitFor([dialog] { return !X11::isViewable(dialog); }, 3000))
+                return QTest::qWaitFor([&] { return !QDir(m_folder.path()).entryList({name + '*'}).isEmpty(); }, 5000);
+        }
+        return false;
+    }
+
+    // Where what the monitors show differs from \a expected, outside
+    // \a ignored, by more than a level of rounding.
+    static QString shownDifference(const QImage &expected, const QRect &ignored)
+    {
+        for (const QRect &monitor : X11::monitors()) {
+            const QImage shown = X11::screenPicture(monitor);
+            for (int y = 0; y < monitor.height(); ++y) {
+                for (int x = 0; x < monitor.width(); ++x) {
+                    const QPoint p = monitor.topLeft() + QPoint(x, y);
+                    const QRgb a = shown.pixel(x, y), b = expected.pixel(p);
+                    if (qMax(qAbs(qRed(a) - qRed(b)), qMax(qAbs(qGreen(a) - qGreen(b)), qAbs(qBlue(a) - qBlue(b)))) > 1
+                        && !ignored.contains(p))
+                        return QString("at %1,%2: %3 instead of %4").arg(p.x()).arg(p.y()).arg(a, 8, 16).arg(b, 8, 16);
+                }
             }
         }
+        return {};
     }
-    return {};
-}
 
-// "全屏" saves the desktop without the main window. Then "局部" and two drags
-// (the second DRAG, across a seam of two monitors where there is one): the
-// toolbar comes to the release point above the overlay; the monitors show
-// the desktop dimmed, the last rectangle undimmed in a green frame as wide as
-// a scaled pixel, and nothing of the first; S saves exactly the rectangle.
-void tst_Capture::fullScreenAndRegionExactlyAsShown()
-{
-    clickMainButton(QStringLiteral("btnFullScreen"));
-    QVERIFY(save(QStringLiteral("full")));
-    QCOMPARE(pixelDifference(file(QStringLiteral("full.png")), m_desktop.copy(X11::desktop())), QString());
-
-    const QStringList ends = qEnvironmentVariable("DRAG").split(QLatin1Char(' '));
-    const QRect selection(rectangle(ends[0]).topLeft(), rectangle(ends[1]).topLeft() - QPoint(1, 1));
-    clickMainButton(QStringLiteral("btnSnapRect"));
-    drag(QStringLiteral("20,20"), QStringLiteral("60,40"));
-    drag(ends[0], ends[1]);
-    const X11::Window toolbar = X11::waitForWindow(toolbarTitle);
-    QRect toolbarArea;
-    QTRY_VERIFY((toolbarArea = X11::geometry(toolbar).adjusted(-40, -40, 40, 40)).contains(rectangle(ends[1]).topLeft()));
-    if (!X11::stackingOrder().isEmpty())
-        QTRY_VERIFY(X11::stackingOrder().indexOf(toolbar) > X11::stackingOrder().indexOf(m_overlay));
-    QImage expected = m_desktop;
-    const int k = qMax(1, qRound(qApp->devicePixelRatio()));
-    QPainter painter(&expected);
-    painter.fillRect(expected.rect(), QColor(0, 0, 0, 100));
-    painter.fillRect(selection.adjusted(0, 0, k, k), Qt::green);
-    painter.drawImage(selection.adjusted(k, k, 0, 0), m_desktop, selection.adjusted(k, k, 0, 0));
-    painter.end();
-    QTRY_COMPARE(shownDifference(expected, toolbarArea), QString());
-    press(QStringLiteral("s"));
-    QVERIFY(save(QStringLiteral("region.png")));
-    QCOMPARE(pixelDifference(file(QStringLiteral("region.png")), m_desktop.copy(selection)), QString());
-}
-
-// Each row: what the user does on a 1024x768 screen after "局部", and the
-// rectangle each file written must hold, or "gone" when the overlay must
-// have left. Steps: "drag x,y x,y [button]", "click x,y" (a double-click),
-// "key K" on the overlay, "tool K" on the toolbar, "save NAME" in the dialog.
-void tst_Capture::gestures_data()
-{
-    QTest::addColumn<QString>("steps");
-    QTest::addColumn<QString>("expected");
-    const QString drag = QStringLiteral("drag 100,100 300,250;");
-    QTest::newRow("S saves the rectangle, format from the suffix") << drag + "key s;save a.jpg" << "a.jpg=100,100,200,150";
-    QTest::newRow("right button, drawn backwards") << "drag 300,250 100,100 3;key s;save a.png" << "a.png=100,100,200,150";
-    QTest::newRow("middle button inside moves") << drag + "drag 150,150 170,180 2;key s;save a.png" << "a.png=120,130,200,150";
-    QTest::newRow("last column and row are inside")
-        << "drag 300,250 100,100;drag 299,249 309,259;key s;save a.png" << "a.png=110,110,200,150";
-    QTest::newRow("first column starts anew") << drag + "drag 100,150 400,300;key s;save a.png" << "a.png=100,150,300,150";
-    QTest::newRow("moved past the top left stops at full size") << drag + "drag 200,200 0,0;key s;save a.png" << "a.png=0,0,200,150";
-    QTest::newRow("moved past the bottom right stops at full size") << drag + "drag 200,200 1023,767;key s;save a.png" << "a.png=824,618,200,150";
-    QTest::newRow("double-click inside keeps the rectangle") << drag + "click 200,200;key s;save a.png" << "a.png=100,100,200,150";
-    QTest::newRow("double-click outside leaves nothing selected") << drag + "click 500,500;key s;save a.png" << "a.png=all";
-    QTest::newRow("R reselects, S then saves the whole") << drag + "key r;key s;save a.png" << "a.png=all";
-    QTest::newRow("two saves in a row, F undimmed") << drag + "key s;save a.ppm;key f;save b.bmp" << "a.ppm=100,100,200,150 b.bmp=all";
-    QTest::newRow("toolbar S, R, F") << drag + "tool s;save a.png;tool r;tool f;save b.xpm" << "a.png=100,100,200,150 b.xpm=all";
-    QTest::newRow("Escape leaves") << drag + "key Escape" << "gone";
-    QTest::newRow("Q leaves") << drag + "key q" << "gone";
-    QTest::newRow("Q on the toolbar leaves") << drag + "tool q" << "gone";
-}
-
-void tst_Capture::gestures()
-{
-    QFETCH(QString, steps);
-    QFETCH(QString, expected);
-    clickMainButton(QStringLiteral("btnSnapRect"));
-    for (const QString &step : steps.split(QLatin1Char(';'))) {
-        const QStringList word = step.split(QLatin1Char(' '));
-        if (word[0] == QLatin1String("drag"))
-            drag(word[1], word[2], word.value(3, QStringLiteral("1")));
-        else if (word[0] == QLatin1String("click"))
-            X11::xdotool(QStringLiteral("mousemove %1 click --repeat 2 1").arg(QString(word[1]).replace(',', ' ')).split(' '));
-        else if (word[0] == QLatin1String("save"))
-            QVERIFY2(save(word[1]), qPrintable(step));
-        else
-            press(word[1], word[0] == QLatin1String("key") ? overlayTitle : toolbarTitle);
+private slots:
+    void initTestCase()
+    {
+        QCOMPARE(QGuiApplication::screens().size(), X11::monitors().size());
+        // Dead zones between monitors show the root too.
+        m_desktop = patternPicture(QSize(X11::desktop().right() + 1, X11::desktop().bottom() + 1));
+        X11::setRootPicture(m_desktop);
+        // Where the main window's buttons lie, from the same form in this process.
+        registerFontSubstitutes();
+        TMainForm probe;
+        probe.setAttribute(Qt::WA_DontShowOnScreen);
+        probe.show();
+        for (auto *button : probe.findChildren<QPushButton *>())
+            m_buttons.insert(button->objectName(), button->mapTo(&probe, button->rect().center()) * qApp->devicePixelRatio());
     }
-    if (expected == QLatin1String("gone")) {
-        if (QTest::currentDataTag() == QLatin1String("Escape leaves") && !X11::stackingOrder().isEmpty())
-            QEXPECT_FAIL("", "the toolbar, which a window manager gives the keyboard, takes Escape as the first key "
-                             "of its exit button's sequence", Abort);
-        QVERIFY(X11::waitForGone(m_overlay));
-        QVERIFY(X11::windows(toolbarTitle).isEmpty());
-        return;
-    }
-    QStringList written;
-    for (const QString &item : expected.split(QLatin1Char(' '))) {
-        written.append(item.section(QLatin1Char('='), 0, 0));
-        const QRect area = rectangle(item.section(QLatin1Char('='), 1));
-        if (written.last().endsWith(QLatin1String(".jpg")))
-            QCOMPARE(QImage(file(written.last())).size(), area.size());
-        else
-            QCOMPARE(pixelDifference(file(written.last()), m_desktop.copy(area)), QString());
-    }
-    // Each key acted once: no other file, no dialog left open, overlay still up.
-    QCOMPARE(QDir(m_folder.path()).entryList(QDir::Files), written);
-    QVERIFY(X11::windows(QStringLiteral("保存图像")).isEmpty());
-    QVERIFY(X11::isViewable(m_overlay));
-}
 
-// The grabber keeps its shared-memory segment for the next grab; a picture
-// handed out before must not change with it.
-void tst_Capture::reusedSharedMemoryNeverSharedByTwoPictures()
-{
-    const QPixmap first = ScreenGrabber::instance().grabDesktop();
-    const QImage kept = first.toImage().copy();
-    QImage other = m_desktop;
-    other.invertPixels();
-    X11::setRootPicture(other);
-    const QPixmap second = ScreenGrabber::instance().grabDesktop();
-    X11::setRootPicture(m_desktop);
-    QCOMPARE(first.toImage(), kept);
-    QVERIFY(second.toImage() != kept);
-}
+    void init()
+    {
+        m_program.setProcessChannelMode(QProcess::ForwardedChannels);
+        m_program.start(SNAPRECT_BINARY, {});
+        m_main = X11::waitForWindow("Framzel");
+        QVERIFY(m_main);
+    }
+
+    void cleanup()
+    {
+        m_program.kill();
+        m_program.waitForFinished();
+        for (const QString &name : QDir(m_folder.path()).entryList(QDir::Files))
+            QFile::remove(file(name));
+    }
+
+    void mainWindowCentredFixedAndClosing()
+    {
+        const QRect window = X11::geometry(m_main), primary = X11::monitors().constFirst();
+        QVERIFY(primary.contains(window));
+        // A window manager's frame may push the window down by its title bar.
+        QVERIFY2((window.center() - primary.center()).manhattanLength() <= 30, "not centred on the primary monitor");
+        for (const char *limit : {"minimum", "maximum"})
+            QVERIFY(X11::sizeHints(m_main).contains(QString("%1 size: %2 by %3").arg(limit).arg(window.width()).arg(window.height())));
+        clickMainButton("btnSnapRect");
+        X11::requestClose(m_main);
+        QVERIFY(m_program.waitForFinished(10000));
+        QCOMPARE(m_program.exitCode(), 0);
+    }
+
+    // "全屏" saves the desktop without the main window. Then "局部" and two
+    // drags (the second DRAG, across a seam of two monitors where there is
+    // one): the toolbar comes to the release point above the overlay; the
+    // monitors show the desktop dimmed, the last rectangle undimmed in a green
+    // frame as wide as a scaled pixel, and nothing of the first; S saves
+    // exactly the rectangle.
+    void fullScreenAndRegionExactlyAsShown()
+    {
+        clickMainButton("btnFullScreen");
+        QVERIFY(save("full"));
+        QCOMPARE(pixelDifference(file("full.png"), m_desktop.copy(X11::desktop())), QString());
+
+        const QStringList ends = qEnvironmentVariable("DRAG").split(' ');
+        const QRect selection(rectangle(ends[0]).topLeft(), rectangle(ends[1]).topLeft() - QPoint(1, 1));
+        clickMainButton("btnSnapRect");
+        drag("20,20", "60,40");
+        drag(ends[0], ends[1]);
+        const X11::Window toolbar = X11::waitForWindow(toolbarTitle);
+        QRect toolbarArea;
+        QTRY_VERIFY((toolbarArea = X11::geometry(toolbar).adjusted(-40, -40, 40, 40)).contains(rectangle(ends[1]).topLeft()));
+        if (!X11::stackingOrder().isEmpty())
+            QTRY_VERIFY(X11::stackingOrder().indexOf(toolbar) > X11::stackingOrder().indexOf(m_overlay));
+        QImage expected = m_desktop;
+        const int k = qMax(1, qRound(qApp->devicePixelRatio()));
+        QPainter painter(&expected);
+        painter.fillRect(expected.rect(), QColor(0, 0, 0, 100));
+        painter.fillRect(selection.adjusted(0, 0, k, k), Qt::green);
+        painter.drawImage(selection.adjusted(k, k, 0, 0), m_desktop, selection.adjusted(k, k, 0, 0));
+        painter.end();
+        QTRY_COMPARE(shownDifference(expected, toolbarArea), QString());
+        press("s");
+        QVERIFY(save("region.png"));
+        QCOMPARE(pixelDifference(file("region.png"), m_desktop.copy(selection)), QString());
+    }
+
+    // Each row: what the user does on a 1024x768 screen after "局部", and the
+    // rectangle each file written must hold, or "gone" when the overlay must
+    // have left. Steps: "drag x,y x,y [button]", "click x,y" (a double-click),
+    // "key K" on the overlay, "tool K" on the toolbar, "save NAME".
+    void gestures_data()
+    {
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QString>("expected");
+        const QString drag = "drag 100,100 300,250;";
+        QTest::newRow("S saves the rectangle, format from the suffix") << drag + "key s;save a.jpg" << "a.jpg=100,100,200,150";
+        QTest::newRow("right button, drawn backwards") << "drag 300,250 100,100 3;key s;save a.png" << "a.png=100,100,200,150";
+        QTest::newRow("middle button inside moves") << drag + "drag 150,150 170,180 2;key s;save a.png" << "a.png=120,130,200,150";
+        QTest::newRow("last column and row are inside")
+            << "drag 300,250 100,100;drag 299,249 309,259;key s;save a.png" << "a.png=110,110,200,150";
+        QTest::newRow("first column starts anew") << drag + "drag 100,150 400,300;key s;save a.png" << "a.png=100,150,300,150";
+        QTest::newRow("moved past the top left stops at full size") << drag + "drag 200,200 0,0;key s;save a.png" << "a.png=0,0,200,150";
+        QTest::newRow("moved past the bottom right stops at full size")
+            << drag + "drag 200,200 1023,767;key s;save a.png" << "a.png=824,618,200,150";
+        QTest::newRow("double-click inside keeps the rectangle") << drag + "click 200,200;key s;save a.png" << "a.png=100,100,200,150";
+        QTest::newRow("double-click outside leaves nothing selected") << drag + "click 500,500;key s;save a.png" << "a.png=all";
+        QTest::newRow("R reselects, S then saves the whole") << drag + "key r;key s;save a.png" << "a.png=all";
+        QTest::newRow("two saves in a row, F undimmed") << drag + "key s;save a.ppm;key f;save b.bmp" << "a.ppm=100,100,200,150 b.bmp=all";
+        QTest::newRow("toolbar S, R, F") << drag + "tool s;save a.png;tool r;tool f;save b.xpm" << "a.png=100,100,200,150 b.xpm=all";
+        QTest::newRow("Escape leaves") << drag + "key Escape" << "gone";
+        QTest::newRow("Q leaves") << drag + "key q" << "gone";
+        QTest::newRow("Q on the toolbar leaves") << drag + "tool q" << "gone";
+    }
+
+    void gestures()
+    {
+        QFETCH(QString, steps);
+        QFETCH(QString, expected);
+        clickMainButton("btnSnapRect");
+        for (const QString &step : steps.split(';')) {
+            const QStringList word = step.split(' ');
+            if (word[0] == "drag")
+                drag(word[1], word[2], word.value(3, "1"));
+            else if (word[0] == "click")
+                X11::xdotool(QString("mousemove %1 click --repeat 2 1").arg(QString(word[1]).replace(',', ' ')).split(' '));
+            else if (word[0] == "save")
+                QVERIFY2(save(word[1]), qPrintable(step));
+            else
+                press(word[1], word[0] == "key" ? overlayTitle : toolbarTitle);
+        }
+        if (expected == "gone") {
+            if (QTest::currentDataTag() == QString("Escape leaves") && !X11::stackingOrder().isEmpty())
+                QEXPECT_FAIL("", "the toolbar, which a window manager gives the keyboard, takes Escape as the "
+                                 "first key of its exit button's sequence", Abort);
+            QVERIFY(X11::waitForGone(m_overlay));
+            QVERIFY(X11::windows(toolbarTitle).isEmpty());
+            return;
+        }
+        QStringList written;
+        for (const QString &item : expected.split(' ')) {
+            written.append(item.section('=', 0, 0));
+            const QRect area = rectangle(item.section('=', 1));
+            if (written.last().endsWith(".jpg"))
+                QCOMPARE(QImage(file(written.last())).size(), area.size());
+            else
+                QCOMPARE(pixelDifference(file(written.last()), m_desktop.copy(area)), QString());
+        }
+        // Each key acted once: no other file, no dialog left open, overlay still up.
+        QCOMPARE(QDir(m_folder.path()).entryList(QDir::Files), written);
+        QVERIFY(X11::windows("保存图像").isEmpty());
+        QVERIFY(X11::isViewable(m_overlay));
+    }
+
+    // The grabber keeps its shared-memory segment for the next grab; a
+    // picture handed out before must not change with it.
+    void reusedSharedMemoryNeverSharedByTwoPictures()
+    {
+        const QPixmap first = ScreenGrabber::instance().grabDesktop();
+        const QImage kept = first.toImage().copy();
+        QImage other = m_desktop;
+        other.invertPixels();
+        X11::setRootPicture(other);
+        const QPixmap second = ScreenGrabber::instance().grabDesktop();
+        X11::setRootPicture(m_desktop);
+        QCOMPARE(first.toImage(), kept);
+        QVERIFY(second.toImage() != kept);
+    }
+};
 
 QTEST_MAIN(tst_Capture)
 #include "tst_capture.moc"

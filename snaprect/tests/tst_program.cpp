@@ -10,16 +10,8 @@
 #include <Pictures.h>
 #include <UrlRecorder.h>
 
-#include <QComboBox>
-#include <QDir>
-#include <QImageReader>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QTranslator>
+#include <QtTest>
+#include <QtWidgets>
 
 #include <csignal>
 #include <sys/resource.h>
@@ -32,153 +24,140 @@ class tst_Program : public QObject
 {
     Q_OBJECT
 
-private slots:
-    void save_data();
-    void save();
-    void updateQuestion_data();
-    void updateQuestion();
-    void aboutLinksOpenCompiledInAddresses_data();
-    void aboutLinksOpenCompiledInAddresses();
-    void chineseCatalogsAndSongFaceLoad();
-
-private:
     UrlRecorder m_browser;
-};
 
-// Each row: the name typed (into a folder holding "old.png"), the file type
-// chosen, whether the disk is full (every write past 300 bytes fails, for
-// root too), and the file expected with its format, or none: then a warning
-// comes, the dialog is offered again, and the folder stays as it was.
-void tst_Program::save_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<int>("filter");
-    QTest::addColumn<bool>("diskFull");
-    QTest::addColumn<QString>("written");
-    QTest::addColumn<QByteArray>("format");
-    QTest::newRow("no suffix, JPEG chosen") << "shot" << 1 << false << "shot.jpg" << QByteArray("jpeg");
-    QTest::newRow("no suffix, PPM chosen") << "shot" << 4 << false << "shot.ppm" << QByteArray("ppm");
-    QTest::newRow("unknown suffix") << "shot.xyz" << 0 << false << "" << QByteArray();
-    QTest::newRow("folder that is a file") << "old.png/shot.png" << 0 << false << "" << QByteArray();
-    QTest::newRow("disk full") << "shot.png" << 0 << true << "" << QByteArray();
-    QTest::newRow("disk full while replacing a file") << "old.png" << 0 << true << "" << QByteArray();
-}
-
-void tst_Program::save()
-{
-    QFETCH(QString, name);
-    QFETCH(int, filter);
-    QFETCH(bool, diskFull);
-    QFETCH(QString, written);
-    QFETCH(QByteArray, format);
-    QTemporaryDir folder;
-    QFile old(folder.filePath(QStringLiteral("old.png")));
-    QVERIFY(old.open(QIODevice::WriteOnly) && old.write("precious") == 8);
-    old.close();
-    rlimit normal{};
-    getrlimit(RLIMIT_FSIZE, &normal);
-    rlimit full = normal;
-    full.rlim_cur = diskFull ? 300 : normal.rlim_cur;
-    std::signal(SIGXFSZ, SIG_IGN);
-    setrlimit(RLIMIT_FSIZE, &full);
-
-    ModalAnswerer answerer;
-    answerer.then([&](QWidget *dialog) {
-        // Through the file type box, as a user does, so that the dialog tells its owner.
-        auto *types = dialog->findChild<QComboBox *>(QStringLiteral("fileTypeCombo"));
-        types->setCurrentIndex(filter);
-        emit types->textActivated(types->currentText());
-        dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(folder.filePath(name));
-        static_cast<QDialog *>(dialog)->accept();
-    });
-    if (name == QLatin1String("old.png"))
-        answerer.then([](QWidget *replace) { qobject_cast<QMessageBox *>(replace)->button(QMessageBox::Yes)->click(); });
-    answerer.then([&](QWidget *warning) {
-        setrlimit(RLIMIT_FSIZE, &normal);
-        qobject_cast<QMessageBox *>(warning)->reject();
-    }); // and the dialog offered again is rejected
-    const QString saved = saveImage(nullptr, QPixmap::fromImage(patternPicture(QSize(300, 200))));
-    setrlimit(RLIMIT_FSIZE, &normal);
-    QCOMPARE(saved, written.isEmpty() ? QString() : folder.filePath(written));
-    QCOMPARE(QImageReader(saved).format(), format);
-    if (written.isEmpty()) {
-        QCOMPARE(answerer.pendingAnswers(), 0);
-        QTRY_COMPARE(answerer.texts.size(), name == QLatin1String("old.png") ? 4 : 3);
-        QVERIFY(answerer.texts.at(answerer.texts.size() - 2).contains(QStringLiteral("图像没有保存")));
+private slots:
+    // Each row: the name typed (into a folder holding "old.png"), the file
+    // type chosen, whether the disk is full (every write past 300 bytes fails,
+    // for root too), and the file expected with its format, or none: then a
+    // warning comes, the dialog is offered again, and the folder stays as it was.
+    void save_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("filter");
+        QTest::addColumn<bool>("diskFull");
+        QTest::addColumn<QString>("written");
+        QTest::addColumn<QByteArray>("format");
+        QTest::newRow("no suffix, JPEG chosen") << "shot" << 1 << false << "shot.jpg" << QByteArray("jpeg");
+        QTest::newRow("no suffix, PPM chosen") << "shot" << 4 << false << "shot.ppm" << QByteArray("ppm");
+        QTest::newRow("unknown suffix") << "shot.xyz" << 0 << false << "" << QByteArray();
+        QTest::newRow("folder that is a file") << "old.png/shot.png" << 0 << false << "" << QByteArray();
+        QTest::newRow("disk full") << "shot.png" << 0 << true << "" << QByteArray();
+        QTest::newRow("disk full while replacing a file") << "old.png" << 0 << true << "" << QByteArray();
     }
-    QCOMPARE(QDir(folder.path()).entryList(QDir::Files).size(), written.isEmpty() ? 1 : 2);
-    QVERIFY(old.open(QIODevice::ReadOnly) && old.readAll() == "precious");
-}
 
-void tst_Program::updateQuestion_data()
-{
-    QTest::addColumn<QByteArray>("body");
-    QTest::addColumn<bool>("ok");
-    QTest::addColumn<QList<QUrl>>("opened");
-    QTest::newRow("newer release, Return keeps Cancel") << QByteArray("1") << false << QList<QUrl>();
-    QTest::newRow("newer release, Ok opens the site") << QByteArray("1") << true << QList<QUrl>{QUrl(siteUrl)};
-    QTest::newRow("no newer release, no question") << QByteArray("0") << false << QList<QUrl>();
-}
+    void save()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, filter);
+        QFETCH(bool, diskFull);
+        QFETCH(QString, written);
+        QFETCH(QByteArray, format);
+        QTemporaryDir folder;
+        QFile old(folder.filePath("old.png"));
+        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("precious") == 8);
+        old.close();
+        rlimit normal{};
+        getrlimit(RLIMIT_FSIZE, &normal);
+        const rlimit full{diskFull ? 300 : normal.rlim_cur, normal.rlim_max};
+        std::signal(SIGXFSZ, SIG_IGN);
+        setrlimit(RLIMIT_FSIZE, &full);
+        ModalAnswerer answerer;
+        answerer.then([&](QWidget *dialog) {
+            // Through the file type box, as a user does, so that the dialog tells its owner.
+            auto *types = dialog->findChild<QComboBox *>("fileTypeCombo");
+            types->setCurrentIndex(filter);
+            emit types->textActivated(types->currentText());
+            dialog->findChild<QLineEdit *>("fileNameEdit")->setText(folder.filePath(name));
+            static_cast<QDialog *>(dialog)->accept();
+        });
+        if (name == "old.png")
+            answerer.then([](QWidget *replace) { qobject_cast<QMessageBox *>(replace)->button(QMessageBox::Yes)->click(); });
+        answerer.then([&](QWidget *warning) {
+            setrlimit(RLIMIT_FSIZE, &normal);
+            qobject_cast<QMessageBox *>(warning)->reject();
+        }); // and the dialog offered again is rejected
+        const QString saved = saveImage(nullptr, QPixmap::fromImage(patternPicture(QSize(300, 200))));
+        setrlimit(RLIMIT_FSIZE, &normal);
+        QCOMPARE(saved, written.isEmpty() ? QString() : folder.filePath(written));
+        QCOMPARE(QImageReader(saved).format(), format);
+        if (written.isEmpty()) {
+            QTRY_COMPARE(answerer.texts.size(), name == "old.png" ? 4 : 3);
+            QVERIFY(answerer.texts.at(answerer.texts.size() - 2).contains("图像没有保存"));
+        }
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files).size(), written.isEmpty() ? 1 : 2);
+        QVERIFY(old.open(QIODevice::ReadOnly) && old.readAll() == "precious");
+    }
 
-void tst_Program::updateQuestion()
-{
-    QFETCH(QByteArray, body);
-    QFETCH(bool, ok);
-    QFETCH(QList<QUrl>, opened);
-    HttpTestServer site;
-    QVERIFY2(site.listen(SNAPRECT_TEST_SITE_PORT), "the test site's port on 127.0.0.1 is taken");
-    site.setHandler("/ver.php", HttpTestServer::reply(200, body));
-    ModalAnswerer answerer;
-    answerer.then([ok](QWidget *box) {
-        if (ok)
-            qobject_cast<QMessageBox *>(box)->button(QMessageBox::Ok)->click();
-        else
-            QTest::keyClick(box, Qt::Key_Return);
-    });
-    m_browser.urls.clear();
-    TMainForm form;
-    QSignalSpy answered(form.findChild<OvCheckUpdate *>(), &OvCheckUpdate::update);
-    form.show();
-    QVERIFY(answered.wait());
-    QTRY_COMPARE(answerer.texts.size(), body == "1" ? 1 : 0);
-    QCOMPARE(m_browser.urls, opened);
-    const auto sent = site.requests();
-    QVERIFY(std::any_of(sent.cbegin(), sent.cend(), [](const HttpTestServer::Request &request) {
-        return request.target == "/ver.php?id=snap_rect_windows_x86_32&&ver=2012-03-24";
-    }));
-}
+    void updateQuestion_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<bool>("ok");
+        QTest::addColumn<QList<QUrl>>("opened");
+        QTest::newRow("newer release, Return keeps Cancel") << QByteArray("1") << false << QList<QUrl>();
+        QTest::newRow("newer release, Ok opens the site") << QByteArray("1") << true << QList<QUrl>{QUrl(siteUrl)};
+        QTest::newRow("no newer release, no question") << QByteArray("0") << false << QList<QUrl>();
+    }
 
-void tst_Program::aboutLinksOpenCompiledInAddresses_data()
-{
-    QTest::addColumn<QString>("label");
-    QTest::addColumn<QUrl>("expected");
-    QTest::newRow("site") << "lblGoSite" << QUrl(siteUrl);
-    QTest::newRow("mail") << "lblGoMail" << QUrl(QStringLiteral("mailto:") + mailAddress);
-}
+    void updateQuestion()
+    {
+        QFETCH(QByteArray, body);
+        QFETCH(bool, ok);
+        QFETCH(QList<QUrl>, opened);
+        HttpTestServer site;
+        QVERIFY2(site.listen(SNAPRECT_TEST_SITE_PORT), "the test site's port on 127.0.0.1 is taken");
+        site.setHandler("/ver.php", HttpTestServer::reply(200, body));
+        ModalAnswerer answerer;
+        answerer.then([ok](QWidget *box) {
+            if (ok)
+                qobject_cast<QMessageBox *>(box)->button(QMessageBox::Ok)->click();
+            else
+                QTest::keyClick(box, Qt::Key_Return);
+        });
+        m_browser.urls.clear();
+        TMainForm form;
+        QSignalSpy answered(form.findChild<OvCheckUpdate *>(), &OvCheckUpdate::update);
+        form.show();
+        QVERIFY(answered.wait());
+        QTRY_COMPARE(answerer.texts.size(), body == "1" ? 1 : 0);
+        QCOMPARE(m_browser.urls, opened);
+        const auto sent = site.requests();
+        QVERIFY(std::any_of(sent.cbegin(), sent.cend(), [](const HttpTestServer::Request &request) {
+            return request.target == "/ver.php?id=snap_rect_windows_x86_32&&ver=2012-03-24";
+        }));
+    }
 
-void tst_Program::aboutLinksOpenCompiledInAddresses()
-{
-    QFETCH(QString, label);
-    QFETCH(QUrl, expected);
-    TAboutForm about;
-    about.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&about));
-    auto *link = about.findChild<QLabel *>(label);
-    m_browser.urls.clear();
-    QTest::mouseClick(link, Qt::LeftButton, {}, QPoint(8, link->height() / 2));
-    QCOMPARE(m_browser.urls, QList<QUrl>{expected});
-}
+    void aboutLinksOpenCompiledInAddresses_data()
+    {
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<QUrl>("expected");
+        QTest::newRow("site") << "lblGoSite" << QUrl(siteUrl);
+        QTest::newRow("mail") << "lblGoMail" << QUrl("mailto:" + mailAddress);
+    }
 
-void tst_Program::chineseCatalogsAndSongFaceLoad()
-{
-    std::unique_ptr<QTranslator> translator(installTranslator(QStringLiteral("qt_"), QStringLiteral(SNAPRECT_LOCALE_DIR)));
-    QMessageBox box(QMessageBox::Question, {}, {}, QMessageBox::Ok | QMessageBox::Cancel);
-    QCOMPARE(box.button(QMessageBox::Cancel)->text().remove(QLatin1Char('&')), QStringLiteral("取消"));
-    registerFontSubstitutes();
-    const QFontMetrics metrics(appFont);
-    for (const QChar c : QStringLiteral("全屏局部关于退出"))
-        QVERIFY2(metrics.inFont(c), qPrintable(QFontInfo(appFont).family()));
-}
+    void aboutLinksOpenCompiledInAddresses()
+    {
+        QFETCH(QString, label);
+        QFETCH(QUrl, expected);
+        TAboutForm about;
+        about.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&about));
+        auto *link = about.findChild<QLabel *>(label);
+        m_browser.urls.clear();
+        QTest::mouseClick(link, Qt::LeftButton, {}, QPoint(8, link->height() / 2));
+        QCOMPARE(m_browser.urls, QList<QUrl>{expected});
+    }
+
+    void chineseCatalogsAndSongFaceLoad()
+    {
+        std::unique_ptr<QTranslator> translator(installTranslator("qt_", SNAPRECT_LOCALE_DIR));
+        QMessageBox box(QMessageBox::Question, {}, {}, QMessageBox::Ok | QMessageBox::Cancel);
+        QCOMPARE(box.button(QMessageBox::Cancel)->text().remove('&'), "取消");
+        registerFontSubstitutes();
+        for (const QChar c : QString("全屏局部关于退出"))
+            QVERIFY2(QFontMetrics(appFont).inFont(c), qPrintable(QFontInfo(appFont).family()));
+    }
+};
 
 QTEST_MAIN(tst_Program)
 #include "tst_program.moc"
