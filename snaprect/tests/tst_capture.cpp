@@ -199,7 +199,7 @@ private slots:
         QTest::newRow("double-click outside leaves nothing selected") << drag + "click 500,500;key s;save a.png" << "a.png=all";
         QTest::newRow("R reselects, S then saves the whole") << drag + "key r;key s;save a.png" << "a.png=all";
         QTest::newRow("two saves in a row, F undimmed") << drag + "key s;save a.ppm;key f;save b.bmp" << "a.ppm=100,100,200,150 b.bmp=all";
-        QTest::newRow("toolbar S, R, F") << drag + "tool s;save a.png;tool r;tool f;save b.xpm" << "a.png=100,100,200,150 b.xpm=all";
+        QTest::newRow("toolbar S, R, F") << drag + "tool s;save a.xpm;tool r;tool f;save b.png" << "a.xpm=100,100,200,150 b.png=all";
         QTest::newRow("Escape leaves") << drag + "key Escape" << "gone";
         QTest::newRow("Q leaves") << drag + "key q" << "gone";
         QTest::newRow("Q on the toolbar leaves") << drag + "tool q" << "gone";
