@@ -29,7 +29,7 @@ class tst_Program : public QObject
 private slots:
     // Each row: the name typed (into a folder holding "old.png"), the file
     // type chosen, whether the disk is full (every write past 300 bytes fails,
-    // for root too), and the file expected with its format, or none: then a
+    // for root too: past the few kilobytes that the file buffers), and the file expected with its format, or none: then a
     // warning comes, the dialog is offered again, and the folder stays as it was.
     void save_data()
     {
@@ -77,7 +77,7 @@ private slots:
             setrlimit(RLIMIT_FSIZE, &normal);
             qobject_cast<QMessageBox *>(warning)->reject();
         }); // and the dialog offered again is rejected
-        const QString saved = saveImage(nullptr, QPixmap::fromImage(patternPicture(QSize(300, 200))));
+        const QString saved = saveImage(nullptr, QPixmap::fromImage(patternPicture(QSize(100, 80))));
         setrlimit(RLIMIT_FSIZE, &normal);
         QCOMPARE(saved, written.isEmpty() ? QString() : folder.filePath(written));
         QCOMPARE(QImageReader(saved).format(), format);
