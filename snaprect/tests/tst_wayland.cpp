@@ -14,6 +14,7 @@ namespace {
 const QString mainWindow = "[title=\"^Framzel$\"] ";
 const QString overlay = "[title=\"^Framzel－局部截图$\"] ";
 const QString saveDialog = "[title=\"^保存图像$\"] ";
+const QString portalPath = "/org/freedesktop/portal/desktop";
 enum { NoPortal = -2, NoAnswer = -1 };
 
 // Waits until a sway command succeeds, or with criteria, until windows match
@@ -49,11 +50,10 @@ class StandInPortal : public QObject
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Screenshot")
 
 public:
-    StandInPortal() { bus.registerObject("/org/freedesktop/portal/desktop", this, QDBusConnection::ExportAllSlots); }
+    StandInPortal() { QDBusConnection::sessionBus().registerObject(portalPath, this, QDBusConnection::ExportAllSlots); }
 
     int response = 0;
     QVariantMap results;
-    QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "stand-in");
 
 public slots:
     QDBusObjectPath Screenshot(const QString &, const QVariantMap &options)
@@ -64,7 +64,7 @@ public slots:
         answer << uint(response) << results;
         // Before the reply, as a fast portal may: the caller listens already.
         if (response != NoAnswer)
-            bus.send(answer);
+            QDBusConnection::sessionBus().send(answer);
         return QDBusObjectPath(path);
     }
 };
@@ -77,9 +77,23 @@ class tst_Wayland : public QObject
     QRect scaled(const QRect &logical) const { return QRect(logical.topLeft() * m_scale, logical.size() * m_scale); }
 
     // Each output shows its part of a pattern as its background; the desktop is
-    // what they show once it stays and has them all.
-    bool showPattern()
+    // what they show once it stays and has them all. The headless seat has no
+    // pointer: the test brings one, a virtual pointer on a connection of its
+    // own, before the program, which must find it on the seat.
+    bool setUpDesktop()
     {
+        static const wl_registry_listener listener{
+            [](void *manager, wl_registry *registry, uint32_t name, const char *interface, uint32_t) {
+                if (qstrcmp(interface, zwlr_virtual_pointer_manager_v1_interface.name) == 0)
+                    *static_cast<void **>(manager) =
+                        wl_registry_bind(registry, name, &zwlr_virtual_pointer_manager_v1_interface, 1);
+            },
+            nullptr};
+        zwlr_virtual_pointer_manager_v1 *manager = nullptr;
+        wl_registry_add_listener(wl_display_get_registry(m_display), &listener, &manager);
+        wl_display_roundtrip(m_display);
+        m_pointer = zwlr_virtual_pointer_manager_v1_create_virtual_pointer(manager, nullptr);
+        wl_display_roundtrip(m_display);
         const QList<QScreen *> screens = QGuiApplication::screens();
         m_scale = qreal(grim().width()) / m_layout.width();
         const QImage pattern = patternPicture(scaled(m_layout).size());
@@ -96,24 +110,6 @@ class tst_Wayland : public QObject
                 return m_desktop.pixel(area.center()) != m_desktop.pixel(area.topLeft());
             });
         }, 30000);
-    }
-
-    // The headless seat has no pointer: the test brings one, a virtual
-    // pointer on a connection of its own.
-    bool addPointer()
-    {
-        static const wl_registry_listener listener{
-            [](void *manager, wl_registry *registry, uint32_t name, const char *interface, uint32_t) {
-                if (qstrcmp(interface, zwlr_virtual_pointer_manager_v1_interface.name) == 0)
-                    *static_cast<void **>(manager) =
-                        wl_registry_bind(registry, name, &zwlr_virtual_pointer_manager_v1_interface, 1);
-            },
-            nullptr};
-        zwlr_virtual_pointer_manager_v1 *manager = nullptr;
-        wl_registry_add_listener(wl_display_get_registry(m_display), &listener, &manager);
-        wl_display_roundtrip(m_display);
-        m_pointer = zwlr_virtual_pointer_manager_v1_create_virtual_pointer(manager, nullptr);
-        return wl_display_roundtrip(m_display) >= 0;
     }
 
     // Drags the pointer with the left button, by way of the middle; returns
@@ -150,11 +146,7 @@ private slots:
     {
         QFETCH(QLine, selection);
         QFETCH(QString, key);
-        if (m_desktop.isNull()) {
-            QVERIFY(showPattern());
-            // Before the program, which must find a pointer on the seat.
-            QVERIFY(addPointer());
-        }
+        QVERIFY(!m_desktop.isNull() || setUpDesktop());
         QProcess program;
         program.start(SNAPRECT_BINARY, {});
         QVERIFY(sway(mainWindow + "focus") && wtype(key.isEmpty() ? "-k space" : "-k Tab -k space"));
@@ -202,7 +194,7 @@ private slots:
         QFETCH(QString, folder);
         QFETCH(QString, failure);
         const bool picture = !folder.isEmpty() && failure.isEmpty();
-        QVERIFY(response == NoPortal || m_portal.bus.registerService("org.freedesktop.portal.Desktop"));
+        QVERIFY(response == NoPortal || QDBusConnection::sessionBus().registerService("org.freedesktop.portal.Desktop"));
         PortalScreenGrabber grabber;
         grabber.setAnswerTimeout(3000);
         const QString path = folder + QString("/snaprect-portal-%1.png").arg(QCoreApplication::applicationPid());
