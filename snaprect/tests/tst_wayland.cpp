@@ -135,8 +135,9 @@ private slots:
         QTest::addColumn<QLine>("selection");
         QTest::addColumn<QString>("key");
         QTest::newRow("full screen") << QLine() << "";
-        QTest::newRow("region across the seam, S on the window of the release") << QLine(-150, -100, 170, 120) << "s";
-        QTest::newRow("region left of the seam, S on the window of the press") << QLine(-300, -100, -60, 80) << "s";
+        QTest::newRow("across the seam, S on the first window") << QLine(-150, -100, 170, 120) << "s";
+        QTest::newRow("left of the seam, S on the toolbar's first window") << QLine(-300, -100, -60, 80) << "s";
+        QTest::newRow("right of the seam, S on the toolbar's second window") << QLine(60, -100, 300, 80) << "s";
         QTest::newRow("whole desktop from the overlay, F") << QLine(-150, -100, 170, 120) << "f";
     }
 
@@ -150,8 +151,8 @@ private slots:
         QProcess program;
         program.start(SNAPRECT_BINARY, {});
         QVERIFY(sway(mainWindow + "focus") && wtype(key.isEmpty() ? "-k space" : "-k Tab -k space"));
-        const QRect primary = QGuiApplication::primaryScreen()->geometry();
-        const QLine at = selection.translated(primary == m_layout ? m_layout.center() : QPoint(primary.right() + 1, 300));
+        const QRect first = QGuiApplication::primaryScreen()->geometry();
+        const QLine at = selection.translated(first == m_layout ? first.center() : first.topRight() + QPoint(1, 300));
         if (!key.isEmpty())
             QVERIFY(sway(overlay + "nop") && drag(at.p1(), at.p2()) && wtype("-k " + key));
         // sway leaves the keyboard with a full-screen window when a dialog opens
@@ -194,7 +195,8 @@ private slots:
         QFETCH(QString, folder);
         QFETCH(QString, failure);
         const bool picture = !folder.isEmpty() && failure.isEmpty();
-        QVERIFY(response == NoPortal || QDBusConnection::sessionBus().registerService("org.freedesktop.portal.Desktop"));
+        QVERIFY(response == NoPortal
+                || QDBusConnection::sessionBus().registerService("org.freedesktop.portal.Desktop"));
         PortalScreenGrabber grabber;
         grabber.setAnswerTimeout(3000);
         const QString path = folder + QString("/snaprect-portal-%1.png").arg(QCoreApplication::applicationPid());
