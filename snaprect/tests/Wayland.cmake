@@ -2,7 +2,7 @@
 # real desktop portal on each layout, every output at the layout's one scale
 # (Qt 6.4 reports 1.5 as 2); and in-process, the portal's answers from a
 # stand-in portal on the private bus, and no portal at all.
-snaprect_test(tst_wayland)
+snaprect_test(tst_wayland snaprect_offline_constants)
 target_link_libraries(tst_wayland PRIVATE Qt6::DBus wayland_virtual_pointer)
 set(layouts scale_1 "1280x800" scale_2 "1920x1080@2" two_outputs "1024x768 1280x1024"
     two_outputs_scale_1_5 "1800x1200@1.5 1536x1152@1.5")
