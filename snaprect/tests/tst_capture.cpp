@@ -72,7 +72,7 @@ class tst_Capture : public QObject
             QTest::qWait(300);
             X11::xdotool({"key", "Return"});
             if (QTest::qWaitFor([dialog] { return !X11::isViewable(dialog); }, 3000))
-                return QTest::qWaitFor([&] { return !QDir(m_folder.path()).entryList({name + '*'}).isEmpty(); }, 5000);
+                return QTest::qWaitFor([&] { return QFile::exists(file(name.contains('.') ? name : name + ".png")); }, 15000);
         }
         return false;
     }
@@ -162,12 +162,13 @@ private slots:
             const QList<X11::Window> order = X11::stackingOrder(); // empty without a window manager
             return order.indexOf(toolbar) >= order.indexOf(m_overlay);
         };
-        QTRY_VERIFY(toolbarOnTop());
+        QTRY_VERIFY_WITH_TIMEOUT(toolbarOnTop(), 15000);
         drag("20,20", "60,40");
         drag(ends[0], ends[1]);
         QRect toolbarArea;
-        QTRY_VERIFY((toolbarArea = X11::geometry(toolbar).adjusted(-40, -40, 40, 40)).contains(rectangle(ends[1]).topLeft()));
-        QTRY_VERIFY(toolbarOnTop());
+        QTRY_VERIFY_WITH_TIMEOUT((toolbarArea = X11::geometry(toolbar).adjusted(-40, -40, 40, 40)).contains(rectangle(ends[1]).topLeft()),
+                                 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(toolbarOnTop(), 15000);
         QImage expected = m_desktop;
         const int k = qMax(1, qRound(qApp->devicePixelRatio()));
         QPainter painter(&expected);
@@ -175,7 +176,7 @@ private slots:
         painter.fillRect(selection.adjusted(0, 0, k, k), Qt::green);
         painter.drawImage(selection.adjusted(k, k, 0, 0), m_desktop, selection.adjusted(k, k, 0, 0));
         painter.end();
-        QTRY_COMPARE(shownDifference(expected, toolbarArea), QString());
+        QTRY_COMPARE_WITH_TIMEOUT(shownDifference(expected, toolbarArea), QString(), 15000);
         press("s");
         QVERIFY(save("region.png"));
         QCOMPARE(pixelDifference(file("region.png"), m_desktop.copy(selection)), QString());

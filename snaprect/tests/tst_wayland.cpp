@@ -165,7 +165,7 @@ private slots:
         QVERIFY(sway(saveDialog + "focus") && wtype("-- " + path));
         QVERIFY(QTest::qWaitFor([] { return wtype("-k Return") && sway(saveDialog + "nop", false, 3000); }, 15000));
         const QRect area = scaled(QRect(at.p1(), at.p2() - QPoint(1, 1)));
-        QTRY_COMPARE(pixelDifference(path, key == "s" ? m_desktop.copy(area) : m_desktop), QString());
+        QTRY_COMPARE_WITH_TIMEOUT(pixelDifference(path, key == "s" ? m_desktop.copy(area) : m_desktop), QString(), 15000);
         QVERIFY(!QFile::exists("/tmp/out.png"));
         // Escape leaves the overlay; a second save dialog would hold it.
         QVERIFY(wtype("-k Escape") && sway(overlay + "nop", false) && sway(mainWindow + "nop"));
