@@ -3,7 +3,6 @@
 #include <QFile>
 #include <QTcpSocket>
 
-#include <algorithm>
 
 HttpTestServer::HttpTestServer(QObject *parent)
     : QTcpServer(parent)
@@ -27,11 +26,6 @@ HttpTestServer::HttpTestServer(QObject *parent)
                 reply(404, "not found")(request, socket);
         });
     });
-}
-
-int HttpTestServer::requestCount(const QByteArray &path) const
-{
-    return int(std::count_if(m_requests.cbegin(), m_requests.cend(), [&](const Request &r) { return r.path == path; }));
 }
 
 HttpTestServer::Handler HttpTestServer::reply(int status, const QByteArray &body, const QByteArray &headers,

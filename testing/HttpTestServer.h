@@ -39,7 +39,6 @@ public:
     void serveFolder(const QString &folder) { m_folder = folder; }
     /// Every request received so far, in order.
     const QList<Request> &requests() const { return m_requests; }
-    int requestCount(const QByteArray &path) const;
 
     /// Answers with \a status, the header lines \a headers (each ending in
     /// "\r\n") and \a body, then closes the connection. The Content-Length is
