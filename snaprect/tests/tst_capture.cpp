@@ -18,10 +18,12 @@ QRect rectangle(const QString &text)
     return text == "all" ? X11::desktop() : QRect(n[0].toInt(), n[1].toInt(), n.value(2).toInt(), n.value(3).toInt());
 }
 
+// At a hand's pace: under load, a release that follows its press at once
+// may go astray under a window manager.
 void drag(const QString &from, const QString &to, const QString &button = "1")
 {
     const QPoint a = rectangle(from).topLeft(), b = rectangle(to).topLeft();
-    X11::xdotool(QString("mousemove %1 %2 mousedown %5 mousemove %3 %4 mouseup %5")
+    X11::xdotool(QString("mousemove %1 %2 mousedown %5 sleep 0.1 mousemove %3 %4 sleep 0.1 mouseup %5 sleep 0.1")
                      .arg(a.x()).arg(a.y()).arg(b.x()).arg(b.y()).arg(button).split(' '));
 }
 } // namespace
