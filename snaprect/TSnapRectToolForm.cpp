@@ -44,6 +44,18 @@ void TSnapRectToolForm::exitClick()
     emit onExit();
 }
 
+bool TSnapRectToolForm::event(QEvent *event)
+{
+    // The exit button's sequence is "Esc, Q": left to the shortcut map, a
+    // lone Escape would wait there for its Q and do nothing. Claimed here,
+    // it reaches keyPressEvent() as a plain key.
+    if (event->type() == QEvent::ShortcutOverride && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape) {
+        event->accept();
+        return true;
+    }
+    return QDialog::event(event);
+}
+
 void TSnapRectToolForm::keyPressEvent(QKeyEvent *event)
 {
     // A window manager may give the toolbar the keyboard whenever it appears.

@@ -28,6 +28,7 @@ signals:
     void onExit();
 
 protected:
+    bool event(QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
 
 private slots:
