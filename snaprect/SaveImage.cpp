@@ -2,11 +2,14 @@
 
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QImageWriter>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QSaveFile>
+#include <QScreen>
 #include <QStandardPaths>
+#include <QStyle>
 
 namespace {
 
@@ -73,6 +76,17 @@ QString writePixmap(const QPixmap &pixmap, const QString &fileName)
     return {};
 }
 
+// A small screen at a high scale (a 1280 x 800 panel at 2 is 640 x 400
+// units) has less room than the dialog asks for, and its bottom row, with
+// the file type and "取消", would lie beyond the edge. Room is left for a
+// window manager's title bar, which is not known before the dialog shows.
+void fitOnScreen(QDialog &dialog, const QWidget *parent)
+{
+    const QScreen *screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
+    const int titleBar = dialog.style()->pixelMetric(QStyle::PM_TitleBarHeight);
+    dialog.resize(dialog.sizeHint().boundedTo(screen->availableGeometry().size() - QSize(0, titleBar)));
+}
+
 } // namespace
 
 QString saveImage(QWidget *parent, const QPixmap &pixmap)
@@ -85,6 +99,7 @@ QString saveImage(QWidget *parent, const QPixmap &pixmap)
     dialog.setDefaultSuffix(suffixOfFilter(nameFilters.first()));
     QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
                      [&dialog](const QString &filter) { dialog.setDefaultSuffix(suffixOfFilter(filter)); });
+    fitOnScreen(dialog, parent);
 
     while (dialog.exec() == QDialog::Accepted) {
         const QStringList chosen = dialog.selectedFiles();

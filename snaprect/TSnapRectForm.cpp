@@ -134,8 +134,9 @@ void TSnapRectForm::coverScreens(const ScreenGrabber &grabber)
         m_surfaces.append(surface);
     }
     // A toolbar window could not be placed at the release point: it goes
-    // inside the overlay, first in the middle of the primary screen.
-    if (fullScreen && m_toolForm->isWindow()) {
+    // inside the overlay, in the middle of the primary screen at the start of
+    // each capture, wherever the last one left it.
+    if (fullScreen) {
         embedToolbar(this, QRect(QPoint(0, 0), primary->geometry().size()).center()
                                - QPoint(m_toolForm->width(), m_toolForm->height()) / 2);
     }

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QPointer>
+#include <QScreen>
 #include <QTimer>
 
 #include <functional>
@@ -26,6 +27,8 @@ public:
 
     /// What each dialog said (a message box's text, else its title), in order.
     QStringList texts;
+    /// Those of them that did not lie wholly on their screen's free area.
+    QStringList offScreen;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
@@ -45,6 +48,8 @@ private:
         modal->installEventFilter(this);
         auto *box = qobject_cast<QMessageBox *>(modal);
         texts.append(box ? box->text() : modal->windowTitle());
+        if (!modal->screen()->availableGeometry().contains(modal->frameGeometry()))
+            offScreen.append(texts.last());
         const Answer reject = [](QWidget *dialog) { static_cast<QDialog *>(dialog)->reject(); };
         // Answered from the event loop rather than from this timer's slot: an
         // answer may open the next dialog, whose own event loop must still

@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
+#include <QImageReader>
 #include <QRandomGenerator>
 #include <QScreen>
 #include <QTimer>
@@ -32,6 +33,21 @@ bool isScratchFile(const QString &path)
     return !folder.isEmpty()
         && (folder == QFileInfo(QDir::tempPath()).canonicalFilePath()
             || folder == QFileInfo(QStringLiteral("/tmp")).canonicalFilePath());
+}
+
+// The portal's picture of the desktop. The wlroots portal draws every output
+// at the highest scale, so that a laptop at 2 beside a 4K monitor gives over
+// 40 million pixels, past what Qt decodes by default (128 MiB); the limit
+// here follows the desktop, with room for a scale higher than Qt reports.
+QImage readDesktopPicture(const QString &path, const QRect &desktop, qreal scale)
+{
+    const int defaultLimitMiB = QImageReader::allocationLimit();
+    const qreal side = 2 * scale;
+    const qint64 bytes = qint64(desktop.width() * side) * qint64(desktop.height() * side) * 4;
+    QImageReader::setAllocationLimit(int(qMax<qint64>(defaultLimitMiB, bytes / (1024 * 1024) + 1)));
+    const QImage picture = QImageReader(path).read();
+    QImageReader::setAllocationLimit(defaultLimitMiB);
+    return picture;
 }
 
 QString callFailure(const QDBusError &error)
@@ -59,10 +75,11 @@ class PortalScreenshotRequest : public QObject
     Q_OBJECT
 
 public:
-    PortalScreenshotRequest(QObject *context, ScreenGrabber::Done done, QRect desktop)
+    PortalScreenshotRequest(QObject *context, ScreenGrabber::Done done, QRect desktop, qreal scale)
         : QObject(context)
         , m_done(std::move(done))
         , m_desktop(desktop)
+        , m_scale(scale)
         , m_bus(QDBusConnection::sessionBus())
     {
     }
@@ -113,7 +130,7 @@ private slots:
             return;
         }
         const QString path = address.toLocalFile();
-        const QImage picture(path);
+        const QImage picture = readDesktopPicture(path, m_desktop, m_scale);
         if (isScratchFile(path))
             QFile::remove(path);
         if (picture.isNull()) {
@@ -128,8 +145,13 @@ private:
     {
         const QDBusPendingReply<QDBusObjectPath> reply = *watcher;
         watcher->deleteLater();
-        if (reply.isError())
+        if (reply.isError()) {
             finish({}, callFailure(reply.error()));
+        } else if (reply.value().path() != m_path && !m_finished) {
+            // A portal older than handle_token answers on a path of its own.
+            stopListening();
+            listenOn(reply.value().path());
+        }
     }
 
     void listenOn(const QString &path)
@@ -167,6 +189,7 @@ private:
 
     ScreenGrabber::Done m_done;
     QRect m_desktop;
+    qreal m_scale;
     QDBusConnection m_bus;
     QString m_path;
     QTimer m_timeout;
@@ -211,7 +234,7 @@ void PortalScreenGrabber::requestDesktop(QObject *context, Done done)
             m_pictureScale = picture.devicePixelRatio();
         done(picture, failure);
     };
-    auto *request = new PortalScreenshotRequest(context, std::move(remember), desktopGeometry());
+    auto *request = new PortalScreenshotRequest(context, std::move(remember), desktopGeometry(), pixelsPerUnit(nullptr));
     request->start(m_answerTimeoutMs);
 }
 

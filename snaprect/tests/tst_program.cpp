@@ -80,6 +80,7 @@ private slots:
         const QString saved = saveImage(nullptr, QPixmap::fromImage(patternPicture(QSize(100, 80))));
         setrlimit(RLIMIT_FSIZE, &normal);
         QCOMPARE(saved, written.isEmpty() ? QString() : folder.filePath(written));
+        QCOMPARE(answerer.offScreen, QStringList());
         QCOMPARE(QImageReader(saved).format(), format);
         if (written.isEmpty()) {
             QTRY_COMPARE(answerer.texts.size(), name == "old.png" ? 4 : 3);

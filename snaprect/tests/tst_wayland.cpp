@@ -1,3 +1,5 @@
+#include "TSnapRectForm.h"
+#include "TSnapRectToolForm.h"
 #include "platform/PortalScreenGrabber.h"
 
 #include <Pictures.h>
@@ -15,7 +17,7 @@ const QString mainWindow = "[title=\"^Framzel$\"] ";
 const QString overlay = "[title=\"^Framzel－局部截图$\"] ";
 const QString saveDialog = "[title=\"^保存图像$\"] ";
 const QString portalPath = "/org/freedesktop/portal/desktop";
-enum { NoPortal = -2, NoAnswer = -1 };
+enum { OlderPortal = -3, NoPortal = -2, NoAnswer = -1 };
 
 // Waits until a sway command succeeds, or with criteria, until windows match
 // them (or do not, with \a result false).
@@ -43,7 +45,8 @@ QImage grim()
 } // namespace
 
 /// The desktop portal, for the answers that the real one never gives: each
-/// Screenshot call gets its response and results, or no answer.
+/// Screenshot call gets its response and results, or no answer; as an older
+/// portal, success on a request path of its own, after the call returns.
 class StandInPortal : public QObject
 {
     Q_OBJECT
@@ -59,11 +62,14 @@ public slots:
     QDBusObjectPath Screenshot(const QString &, const QVariantMap &options)
     {
         const QString caller = QDBusConnection::sessionBus().baseService();
-        const QString path = PortalScreenGrabber::requestPath(caller, options["handle_token"].toString());
+        const QString path = response == OlderPortal ? portalPath + "/request/older/1"
+                                                     : PortalScreenGrabber::requestPath(caller, options["handle_token"].toString());
         QDBusMessage answer = QDBusMessage::createSignal(path, "org.freedesktop.portal.Request", "Response");
-        answer << uint(response) << results;
+        answer << uint(qMax(response, 0)) << results;
         // Before the reply, as a fast portal may: the caller listens already.
-        if (response != NoAnswer)
+        if (response == OlderPortal)
+            QTimer::singleShot(500, [answer] { QDBusConnection::sessionBus().send(answer); });
+        else if (response != NoAnswer)
             QDBusConnection::sessionBus().send(answer);
         return QDBusObjectPath(path);
     }
@@ -185,6 +191,7 @@ private slots:
         QTest::newRow("success without a file") << 0 << "" << "桌面门户没有给出截图文件。";
         QTest::newRow("no picture in a scratch file, removed") << 0 << "/tmp" << "无法读取桌面门户给出的截图文件。";
         QTest::newRow("a picture of the user's, kept") << 0 << QDir::homePath() << "";
+        QTest::newRow("an older portal's own request path") << int(OlderPortal) << QDir::homePath() << "";
         QTest::newRow("no answer") << int(NoAnswer) << "" << "桌面门户没有应答。";
     }
 
@@ -213,6 +220,25 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(answers, QStringList{failure}, 15000);
         QCOMPARE(grabber.pixelsPerUnit(nullptr), failure.isEmpty() ? 1.5 : 1.0);
         QVERIFY(folder.isEmpty() || QFile::exists(path) == (folder != "/tmp"));
+    }
+
+    // Each capture starts with the toolbar in the middle of the primary
+    // output, also after the last one moved it to another output.
+    void toolbarBackOnThePrimaryOutput()
+    {
+        QVERIFY(QDBusConnection::sessionBus().registerService("org.freedesktop.portal.Desktop"));
+        const QString path = QDir::home().filePath("desktop.png");
+        QVERIFY(patternPicture(m_layout.size()).save(path));
+        m_portal.response = 0;
+        m_portal.results = {{"uri", QUrl::fromLocalFile(path).toString()}};
+        TSnapRectForm form(nullptr);
+        form.snapRect();
+        QWidget *other = form.surfaces().constLast();
+        QTest::mouseClick(other, Qt::LeftButton, {}, QPoint(other->width() - 5, other->height() - 5));
+        QCOMPARE(form.toolForm()->parentWidget(), other);
+        form.snapRect();
+        QCOMPARE(form.toolForm()->parentWidget(), &form);
+        QVERIFY(form.rect().contains(form.toolForm()->geometry()));
     }
 
 private:
