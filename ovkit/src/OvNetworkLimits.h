@@ -14,8 +14,9 @@ bool isWebUrl(const QUrl &url);
 
 /// Aborts \a reply as soon as its body grows past \a maxBytes, or as soon as
 /// it announces a longer one, so that an endless or oversized body cannot fill
-/// the memory. The aborted reply finishes with an error. The reply must not be
-/// read before it has finished.
+/// the memory. The aborted reply finishes with an error. The limit holds for
+/// the final response: redirects that are followed on the way are not measured.
+/// The reply must not be read before it has finished.
 void limitReplySize(QNetworkReply *reply, qint64 maxBytes);
 
 } // namespace ov
