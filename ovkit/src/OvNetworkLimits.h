@@ -2,6 +2,7 @@
 
 #include <QtGlobal>
 
+class QByteArray;
 class QNetworkReply;
 class QUrl;
 
@@ -18,5 +19,10 @@ bool isWebUrl(const QUrl &url);
 /// the final response: redirects that are followed on the way are not measured.
 /// The reply must not be read before it has finished.
 void limitReplySize(QNetworkReply *reply, qint64 maxBytes);
+
+/// Whether \a body, a successful reply of the version service, reports a
+/// newer release: it is at most OvCheckUpdate::maxReplySize bytes long and its
+/// text up to the first NUL is "1".
+bool isNewerVersionReply(const QByteArray &body);
 
 } // namespace ov

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QSet>
+#include <QString>
 
 #include <limits>
 
@@ -59,6 +60,18 @@ bool isResourceData(const QByteArray &data)
     const qint64 names = number(16, 4);
     if (version < 1 || version > 3)
         return false;
+    // A name: its length in UTF-16 units (2 bytes), a hash (4), the units.
+    // One that is empty, "." or ".." or holds a "/" would lead a path back
+    // into a folder it has passed, for ever.
+    const auto isSoundName = [&](qint64 name) {
+        if (!fits(name, 6) || !fits(name + 6, 2 * number(name, 2)))
+            return false;
+        QString text;
+        for (qint64 unit = 0; unit < number(name, 2); ++unit)
+            text += QChar(char16_t(number(name + 6 + 2 * unit, 2)));
+        return !text.isEmpty() && text != QLatin1String(".") && text != QLatin1String("..")
+            && !text.contains(QLatin1Char('/'));
+    };
     // An entry: name offset (4 bytes), flags (2), then for a folder the count
     // and index of its children (4 + 4), for a file its locale (2 + 2) and
     // payload offset (4); from version 2 on a time stamp (8) follows.
@@ -70,15 +83,14 @@ bool isResourceData(const QByteArray &data)
     QList<qint64> pending{0};
     QSet<qint64> reached{0};
     while (!pending.isEmpty()) {
-        const qint64 entry = tree + pending.constLast() * entrySize;
-        const bool root = pending.takeLast() == 0;
+        const qint64 node = pending.takeLast();
+        const qint64 entry = tree + node * entrySize;
+        const bool root = node == 0;
         if (!fits(entry, entrySize))
             return false;
         const qint64 flags = number(entry + 4, 2);
-        // Qt never reads the root's name. A name: its length in UTF-16 units
-        // (2 bytes), a hash (4), the units.
-        const qint64 name = names + number(entry, 4);
-        if (!root && !(fits(name, 6) && fits(name + 6, 2 * number(name, 2))))
+        // Qt never reads the root's name.
+        if (!root && !isSoundName(names + number(entry, 4)))
             return false;
         if (flags & Folder) {
             const qint64 count = number(entry + 6, 4);

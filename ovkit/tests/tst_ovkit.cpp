@@ -5,6 +5,8 @@
 #include <OvSkin.h>
 #include <OvXmlFile.h>
 
+#include "Settings.h"
+
 #include <HttpTestServer.h>
 #include <UrlRecorder.h>
 
@@ -39,10 +41,9 @@ QByteArray blankPng(int side)
 {
     QImage image(side, side, QImage::Format_Mono);
     image.fill(0);
-    QByteArray png;
-    QBuffer buffer(&png);
+    QBuffer buffer;
     image.save(&buffer, "PNG");
-    return png;
+    return buffer.data();
 }
 
 /// Gives this thread root's power to write into any folder, or takes it away so
@@ -56,36 +57,6 @@ bool overrideFolderPermissions(bool on)
     caps[0].effective = on ? caps[0].permitted : caps[0].effective & ~(1u << CAP_DAC_OVERRIDE);
     return syscall(SYS_capset, &header, caps) == 0;
 }
-
-// Settings kept as a subclass keeps them: an integer on the root, a colour and
-// a font in elements of their own.
-struct Settings : OvXmlFile
-{
-    int number = 42;
-    QColor color{10, 20, 30};
-    QFont font{"Start", 10};
-
-    void readParse(QXmlStreamReader *reader) override
-    {
-        reader->readNextStartElement();
-        readInteger(reader, "n", number);
-        // Each value function looks only at attributes of its own.
-        while (reader->readNextStartElement()) {
-            readColor(reader, color);
-            readFont(reader, font);
-            reader->skipCurrentElement();
-        }
-    }
-    void writeParse(QXmlStreamWriter *writer) override
-    {
-        writer->writeStartElement("s");
-        writeInteger(writer, "n", number);
-        writeColor(writer, "c", color);
-        writeFont(writer, "f", font);
-        writer->writeEndElement();
-    }
-    QString values() const { return QString("%1 %2 %3").arg(number).arg(color.name(QColor::HexArgb), font.toString()); }
-};
 
 /// The texts of \a menu's entries, all or the checked ones.
 QStringList texts(const QMenu &menu, bool checkedOnly = false)
