@@ -36,9 +36,17 @@ OvAdHelper::~OvAdHelper()
 
 void OvAdHelper::setWidget(QWidget *widget)
 {
-    m_widget = widget;
     if (m_widget)
-        m_widget->setCursor(Qt::PointingHandCursor);
+        disconnect(m_widget, &QObject::destroyed, this, nullptr);
+    m_widget = widget;
+    if (!m_widget)
+        return;
+    m_widget->setCursor(Qt::PointingHandCursor);
+    // The widget is not ours: once its owner deletes it, nothing is drawn any more.
+    connect(m_widget, &QObject::destroyed, this, [this] {
+        m_widget = nullptr;
+        m_timer->stop();
+    });
 }
 
 void OvAdHelper::exec()
@@ -49,8 +57,7 @@ void OvAdHelper::exec()
 
 void OvAdHelper::downloadFinished(QNetworkReply *reply)
 {
-    // A missing widget is the caller's error; a release build drops the reply.
-    Q_ASSERT(m_widget != NULL);
+    // Without a widget (never set, or deleted) the document is dropped.
     if (m_widget && reply->error() == QNetworkReply::NoError && reply->bytesAvailable() <= maxDocumentSize) {
         readConfig(reply);
         resolveAddresses(reply->url());
@@ -82,7 +89,8 @@ void OvAdHelper::readConfig(QIODevice *device)
     // XML error; entries read before an error stay.
     while (m_reader->readNextStartElement()) {
         if (m_reader->name() == QLatin1String("ad") && m_images.size() < maxEntries) {
-            auto *image = new OvAdImageData;
+            // The pictures of one document share one pixel budget through their parent.
+            auto *image = new OvAdImageData(this);
             const QXmlStreamAttributes attributes = m_reader->attributes();
             data.imageUrl = attributes.value(QLatin1String("image_url")).toString();
             data.imageFormat = attributes.value(QLatin1String("image_format")).toString();
@@ -120,7 +128,6 @@ void OvAdHelper::downloadAll()
 
 void OvAdHelper::play()
 {
-    Q_ASSERT(m_widget != NULL);
     if (!m_widget || m_images.isEmpty())
         return;
     unsigned int i = m_next;

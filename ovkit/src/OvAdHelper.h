@@ -23,10 +23,11 @@ class QXmlStreamReader;
 /// m_interval milliseconds the next loaded picture, in document order, becomes
 /// the widget's background. click() opens the link of the picture on screen.
 ///
-/// Calling order: setWidget(), set m_url and m_interval, exec(). A widget must
-/// be set before the document arrives. Pictures and links are taken from http
-/// and https addresses only; relative ones are resolved against the document's
-/// address.
+/// Calling order: setWidget(), set m_url and m_interval, exec(). A document
+/// that arrives while no widget is set is dropped. Pictures and links are
+/// taken from http and https addresses only; relative ones are resolved
+/// against the document's address. The pictures of one document decode to at
+/// most OvAdImageData::maxDocumentPixels together.
 class OVKIT_EXPORT OvAdHelper : public QObject
 {
     Q_OBJECT
@@ -42,6 +43,7 @@ public:
 
     /// The widget to draw on (not owned, must not be null); it gets the
     /// pointing-hand cursor and keeps its visibility until a document arrives.
+    /// Once its owner deletes it, the rotation stops and nothing is drawn.
     void setWidget(QWidget *widget);
     /// Requests the configuration document from m_url.
     void exec();

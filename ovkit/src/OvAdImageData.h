@@ -24,7 +24,10 @@ struct OVKIT_EXPORT OvAdData
 /// the background; the owner polls m_loaded, nobody is signalled.
 ///
 /// Only http and https pictures are fetched, and a body longer than
-/// maxImageSize is cut off and dropped.
+/// maxImageSize is cut off and dropped. A picture is decoded only when its
+/// header promises at most maxImagePixels, and only as long as the pictures
+/// that share its parent (those of one ad document) hold at most
+/// maxDocumentPixels together; any other counts as failed.
 class OVKIT_EXPORT OvAdImageData : public QObject
 {
     Q_OBJECT
@@ -32,6 +35,11 @@ class OVKIT_EXPORT OvAdImageData : public QObject
 public:
     /// The largest picture body that is accepted.
     static constexpr qint64 maxImageSize = 4 * 1024 * 1024;
+    /// The most pixels that one picture may decode to: far more than an ad
+    /// panel shows, far less than a crafted picture may claim.
+    static constexpr qint64 maxImagePixels = 4 * 1024 * 1024;
+    /// The most pixels that the pictures sharing one parent hold together.
+    static constexpr qint64 maxDocumentPixels = 4 * maxImagePixels;
 
     explicit OvAdImageData(QObject *parent = nullptr);
     ~OvAdImageData() override;

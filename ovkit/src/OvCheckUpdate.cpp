@@ -27,15 +27,19 @@ void OvCheckUpdate::exec(const QString &url, const QString &id, const QString &v
     ov::limitReplySize(reply, maxReplySize);
 }
 
+namespace ov {
+
+bool isNewerVersionReply(const QByteArray &body)
+{
+    // The body counts as a C string: only the text before the first NUL.
+    return body.size() <= OvCheckUpdate::maxReplySize && body.split('\0').constFirst() == "1";
+}
+
+} // namespace ov
+
 void OvCheckUpdate::downloadFinished(QNetworkReply *reply)
 {
-    bool newer = false;
-    if (reply->error() == QNetworkReply::NoError) {
-        const QByteArray body = reply->read(maxReplySize + 1);
-        // The body counts as a C string: only the text before the first NUL.
-        if (body.size() <= maxReplySize)
-            newer = QString::fromUtf8(body.constData()) == QLatin1String("1");
-    }
+    const bool newer = reply->error() == QNetworkReply::NoError && ov::isNewerVersionReply(reply->read(maxReplySize + 1));
     reply->deleteLater();
     emit update(newer);
 }

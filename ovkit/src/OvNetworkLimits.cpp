@@ -19,6 +19,11 @@ void limitReplySize(QNetworkReply *reply, qint64 maxBytes)
     // Nothing reads the reply before it has finished, so what is available is
     // all that has arrived. (downloadProgress would be too late: Qt throttles it.)
     const auto check = [reply, maxBytes] {
+        // Qt follows a redirect and drops its page: only the response that ends
+        // the chain is the answer, and only its size counts.
+        const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        if (status / 100 == 3 && reply->hasRawHeader("Location"))
+            return;
         const QVariant announced = reply->header(QNetworkRequest::ContentLengthHeader);
         if (reply->bytesAvailable() > maxBytes || (announced.isValid() && announced.toLongLong() > maxBytes))
             reply->abort();

@@ -1,5 +1,7 @@
 #include "OvSkin.h"
 
+#include "OvResourceCheck.h"
+
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
@@ -92,7 +94,11 @@ void OvSkin::menuClick(QAction *action)
 
 void OvSkin::initStyleSheet(const QString &fileName)
 {
-    if (!QResource::registerResource(fileName, QString())) {
+    // Qt checks no more than the header of a resource file, and a crafted
+    // tree would crash the first look-up under ":/" in any part of the program.
+    QFile skin(fileName);
+    if (!skin.open(QIODevice::ReadOnly) || !ov::isResourceData(skin.readAll())
+        || !QResource::registerResource(fileName, QString())) {
         setSystemStyleSheet();
         return;
     }

@@ -1,5 +1,6 @@
 #include "OvXmlFile.h"
 
+#include <QBuffer>
 #include <QColor>
 #include <QFile>
 #include <QFont>
@@ -46,25 +47,38 @@ void OvXmlFile::load(const QString &fileName)
     m_reader->setDevice(nullptr);
 }
 
-void OvXmlFile::save(const QString &fileName)
+bool OvXmlFile::save(const QString &fileName)
 {
     QSaveFile file(fileName);
-    // A file that may be written in a folder that may not: write it in place.
-    file.setDirectWriteFallback(true);
-    if (!file.open(QIODevice::WriteOnly))
-        return;
-    // A writer keeps a write error and a half-written start tag across
-    // devices, and either would spoil every later save: start each save with
-    // a fresh one.
+    QFile inPlace(fileName);
+    // A file that may be written in a folder that may not is written over in
+    // place (which QSaveFile's own fallback would truncate first).
+    const bool replace = file.open(QIODevice::WriteOnly);
+    if (!replace && !inPlace.open(QIODevice::ReadWrite | QIODevice::Unbuffered))
+        return false;
+    QByteArray document;
+    QBuffer buffer(&document);
+    buffer.open(QIODevice::WriteOnly);
+    // A writer keeps a half-written start tag across devices, which would
+    // spoil every later save: start each save with a fresh one.
     delete m_writer;
-    m_writer = new QXmlStreamWriter(&file);
+    m_writer = new QXmlStreamWriter(&buffer);
     writeParse(m_writer);
-    // Qt 6.4's commit() renames the file into place even when flushing the
-    // last buffered bytes failed (a full disk), so the flush is checked too.
-    if (m_writer->hasError() || !file.flush())
-        file.cancelWriting();
-    file.commit();
     m_writer->setDevice(nullptr);
+    if (replace) {
+        // Qt 6.4's commit() renames the file into place even when flushing the
+        // last buffered bytes failed (a full disk), so the flush is checked too.
+        if (file.write(document) != document.size() || !file.flush())
+            file.cancelWriting();
+        return file.commit();
+    }
+    const QByteArray old = inPlace.readAll();
+    if (inPlace.seek(0) && inPlace.write(document) == document.size() && inPlace.resize(document.size()))
+        return true;
+    inPlace.seek(0);
+    inPlace.write(old);
+    inPlace.resize(old.size());
+    return false;
 }
 
 void OvXmlFile::readParse(QXmlStreamReader *)

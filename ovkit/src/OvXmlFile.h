@@ -38,11 +38,14 @@ public:
     /// cannot be opened, readParse() is not called and nothing is reported.
     void load(const QString &fileName);
 
-    /// Runs writeParse() and stores exactly what it wrote in \a fileName.
-    /// When the file cannot be opened for writing, writeParse() is not called.
-    /// The old file is replaced only once everything was written: when a write
-    /// fails (a full disk) the file keeps its previous content.
-    void save(const QString &fileName);
+    /// Runs writeParse() and stores exactly what it wrote in \a fileName;
+    /// returns whether it did. When the file cannot be opened for writing,
+    /// writeParse() is not called. The old file is replaced only once
+    /// everything was written: when a write fails (a full disk) the file keeps
+    /// its previous content. A file in a folder that may not be written into
+    /// is written over in place, and its previous content put back when that
+    /// fails.
+    bool save(const QString &fileName);
 
     /// Stores the attribute \a name of the reader's current start element in
     /// \a value when it is a decimal integer; otherwise \a value keeps what it

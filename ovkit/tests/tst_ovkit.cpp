@@ -5,6 +5,8 @@
 #include <OvSkin.h>
 #include <OvXmlFile.h>
 
+#include "Settings.h"
+
 #include <HttpTestServer.h>
 #include <UrlRecorder.h>
 
@@ -13,7 +15,9 @@
 #include <QtWidgets>
 
 #include <csignal>
+#include <linux/capability.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
 
 using Site = HttpTestServer;
 Q_DECLARE_METATYPE(Site::Handler)
@@ -32,35 +36,27 @@ QByteArray ads(const QStringList &entries)
     return (xml + "</ovk>").toUtf8();
 }
 
-// Settings kept as a subclass keeps them: an integer on the root, a colour and
-// a font in elements of their own.
-struct Settings : OvXmlFile
+/// A PNG of \a side × \a side blank pixels: a few KB that decode to side² pixels.
+QByteArray blankPng(int side)
 {
-    int number = 42;
-    QColor color{10, 20, 30};
-    QFont font{"Start", 10};
+    QImage image(side, side, QImage::Format_Mono);
+    image.fill(0);
+    QBuffer buffer;
+    image.save(&buffer, "PNG");
+    return buffer.data();
+}
 
-    void readParse(QXmlStreamReader *reader) override
-    {
-        reader->readNextStartElement();
-        readInteger(reader, "n", number);
-        // Each value function looks only at attributes of its own.
-        while (reader->readNextStartElement()) {
-            readColor(reader, color);
-            readFont(reader, font);
-            reader->skipCurrentElement();
-        }
-    }
-    void writeParse(QXmlStreamWriter *writer) override
-    {
-        writer->writeStartElement("s");
-        writeInteger(writer, "n", number);
-        writeColor(writer, "c", color);
-        writeFont(writer, "f", font);
-        writer->writeEndElement();
-    }
-    QString values() const { return QString("%1 %2 %3").arg(number).arg(color.name(QColor::HexArgb), font.toString()); }
-};
+/// Gives this thread root's power to write into any folder, or takes it away so
+/// that a read-only folder stops root too; for others it changes nothing.
+bool overrideFolderPermissions(bool on)
+{
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct caps[2]{};
+    if (syscall(SYS_capget, &header, caps) != 0)
+        return false;
+    caps[0].effective = on ? caps[0].permitted : caps[0].effective & ~(1u << CAP_DAC_OVERRIDE);
+    return syscall(SYS_capset, &header, caps) == 0;
+}
 
 /// The texts of \a menu's entries, all or the checked ones.
 QStringList texts(const QMenu &menu, bool checkedOnly = false)
@@ -109,6 +105,10 @@ private slots:
         m_site.setHandler("/doc.xml", Site::reply(302, {}, "Location: /ads/doc.xml\r\n"));
         m_site.setHandler("/ads/lying.png", Site::reply(200, QByteArray::fromBase64(redPng.toLatin1()), {}, 1000));
         m_site.setHandler("/ads/endless.png", Site::endless());
+        m_site.setHandler("/ads/huge.png", Site::reply(200, blankPng(5792)));
+        m_site.setHandler("/ads/over.png", Site::reply(200, blankPng(2049)));
+        m_site.setHandler("/ads/big.png", Site::reply(200, blankPng(2048)));
+        m_site.setHandler("/new/ver.php", Site::reply(200, "1"));
     }
 
     void updateCheck_data()
@@ -123,6 +123,8 @@ private slots:
         QTest::newRow("1 of a longer reply cut short") << Site::reply(200, "1", {}, 2) << false;
         QTest::newRow("1 and NULs past the size limit") << Site::reply(200, "1" + QByteArray(16, '\0')) << false;
         QTest::newRow("endless") << Site::endless() << false;
+        QTest::newRow("1 after a redirect with a page")
+            << Site::reply(301, QByteArray(100, 'x'), "Location: /new/ver.php?id=snap_rect&&ver=2012-03-24\r\n") << true;
     }
     void updateCheck()
     {
@@ -131,10 +133,11 @@ private slots:
         m_site.setHandler("/ver.php", answer);
         OvCheckUpdate check;
         QSignalSpy update(&check, &OvCheckUpdate::update);
+        const qsizetype sent = m_site.requests().size();
         check.exec(m_site.url("ver.php"), "snap_rect", "2012-03-24");
         QVERIFY(update.wait());
         QCOMPARE(update.takeFirst(), QVariantList{newer});
-        QCOMPARE(m_site.requests().constLast().target, "/ver.php?id=snap_rect&&ver=2012-03-24");
+        QCOMPARE(m_site.requests().at(sent).target, "/ver.php?id=snap_rect&&ver=2012-03-24");
     }
 
     void adRotation_data()
@@ -155,6 +158,9 @@ private slots:
         QTest::newRow("document status 404") << Site::reply(404, ads({"red.png 1"})) << QStringList{""};
         QTest::newRow("document cut short") << Site::reply(200, ads({"red.png 1"}), {}, 1000) << QStringList{""};
         QTest::newRow("endless document") << Site::endless() << QStringList{""};
+        QTest::newRow("pictures over the pixel limit")
+            << Site::reply(200, ads(QStringList{"red.png 1", "over.png 2"} + QStringList(98, "huge.png 2"))) << QStringList{"1", "1"};
+        QTest::newRow("pictures over the document's pixel total") << Site::reply(200, ads(QStringList(5, "big.png 2"))) << QStringList();
     }
     void adRotation()
     {
@@ -163,6 +169,10 @@ private slots:
         OvAdHelper helper;
         QWidget widget;
         QVERIFY(start(helper, widget, document));
+        qint64 pixels = 0;
+        for (const OvAdImageData *image : helper.images())
+            pixels += image->m_loaded ? qint64(image->m_pixmap.width()) * image->m_pixmap.height() : 0;
+        QVERIFY(pixels <= OvAdImageData::maxDocumentPixels);
         for (const QString &link : opened) {
             QVERIFY(QMetaObject::invokeMethod(&helper, "play")); // the rotation timer's tick
             m_browser.urls.clear();
@@ -177,26 +187,43 @@ private slots:
         QCOMPARE(m_browser.urls, QList<QUrl>());
     }
 
+    void adWidgetDeletedFirst()
+    {
+        OvAdHelper helper;
+        auto *widget = new QWidget;
+        QVERIFY(start(helper, *widget, Site::reply(200, ads({"red.png 1"}))));
+        delete widget;
+        QVERIFY(QMetaObject::invokeMethod(&helper, "play")); // the rotation timer's tick
+    }
+
     void settingsFile_data()
     {
         QTest::addColumn<QByteArray>("old");  // the file before, if any
         QTest::addColumn<int>("padding");     // of the new file, whose save fails as on a full disk; 0 for none
-        QTest::newRow("no file") << QByteArray() << 0;
-        QTest::newRow("integer with letters") << QByteArray("<s n='12abc'/>") << 0;
-        QTest::newRow("integer beyond int") << QByteArray("<s n='2147483648'/>") << 0;
-        QTest::newRow("colour out of range") << QByteArray("<s><c r='256' g='-1' b='x'/></s>") << 0;
-        QTest::newRow("malformed font") << QByteArray("<s><f 字体='' 大小='0' 风格='3' 删除线='x' 下划线=''/></s>") << 0;
+        QTest::addColumn<bool>("inPlace");    // the folder is read-only, the file not
+        QTest::newRow("no file") << QByteArray() << 0 << false;
+        QTest::newRow("integer with letters") << QByteArray("<s n='12abc'/>") << 0 << false;
+        QTest::newRow("integer beyond int") << QByteArray("<s n='2147483648'/>") << 0 << false;
+        QTest::newRow("colour out of range") << QByteArray("<s><c r='256' g='-1' b='x'/></s>") << 0 << false;
+        QTest::newRow("malformed font") << QByteArray("<s><f 字体='' 大小='0' 风格='3' 删除线='x' 下划线=''/></s>") << 0 << false;
         // Past the write buffer the hook's writes fail; within it, the last flush.
-        QTest::newRow("save fails while writing") << QByteArray("<s/>") << 256 * 1024;
-        QTest::newRow("save fails on the last flush") << QByteArray("<s/>") << 6000;
+        QTest::newRow("save fails while writing") << QByteArray("<s/>") << 256 * 1024 << false;
+        QTest::newRow("save fails on the last flush") << QByteArray("<s/>") << 6000 << false;
+        QTest::newRow("save in place fails while writing") << QByteArray("<s/>") << 256 * 1024 << true;
     }
     void settingsFile()
     {
         QFETCH(QByteArray, old);
         QFETCH(int, padding);
+        QFETCH(bool, inPlace);
         QTemporaryDir dir;
         QFile file(dir.filePath("s.xml"));
         QVERIFY(old.isEmpty() || (file.open(QIODevice::WriteOnly) && file.write(old) > 0 && file.flush()));
+        const auto restore = qScopeGuard([&] {
+            overrideFolderPermissions(true);
+            QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        });
+        QVERIFY(!inPlace || (QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner) && overrideFolderPermissions(false)));
         Settings settings;
         settings.load(file.fileName());
         QCOMPARE(settings.values(), Settings().values());
@@ -210,14 +237,14 @@ private slots:
         getrlimit(RLIMIT_FSIZE, &before);
         const rlimit limit{padding ? 4096 : before.rlim_cur, before.rlim_max};
         QCOMPARE(setrlimit(RLIMIT_FSIZE, &limit), 0);
-        settings.save(file.fileName());
+        QCOMPARE(settings.save(file.fileName()), !padding);
         QCOMPARE(setrlimit(RLIMIT_FSIZE, &before), 0);
         Settings loaded;
         loaded.load(file.fileName());
         QCOMPARE(loaded.values(), padding ? Settings().values() : settings.values());
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"s.xml"});
         // The next save is whole again.
-        settings.save(file.fileName());
+        QVERIFY(settings.save(file.fileName()));
         loaded.load(file.fileName());
         QCOMPARE(loaded.values(), settings.values());
     }
@@ -230,6 +257,7 @@ private slots:
         QTest::newRow("another skin") << QStringList{"Blue", "dark"} << "dark";
         QTest::newRow("back to the system look") << QStringList{"Blue", "dark", "系统"} << "系统";
         QTest::newRow("broken skin falls back") << QStringList{"Blue", "broken"} << "系统";
+        QTest::newRow("crafted skin falls back") << QStringList{"Blue", "crafted"} << "系统";
     }
     void skins()
     {
