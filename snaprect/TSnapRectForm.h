@@ -51,6 +51,10 @@ public:
     /// Lets the last capture's pictures go, so that the next grab does not
     /// hold two captures at once.
     void releasePictures();
+    /// Readies the overlay's window and its memory for the next capture,
+    /// where the window's place does not depend on the picture: called while
+    /// the main window leaves the screen, which takes a moment anyway.
+    void prepare();
 
 public slots:
     /// Prepares a new capture: clears the selection, grabs the desktop,
@@ -96,12 +100,13 @@ private:
     QPoint originOf(const QWidget *surface) const;
     qreal scaleOf(const QWidget *surface) const;
     QPoint toCapture(const QWidget *surface, const QPointF &position) const;
-    void updateSelectionArea();
+    QRect selectionArea() const;
+    void repaintChange(const QRect &before);
+    void releaseWindowMemory();
     void setSurfaceCursor(Qt::CursorShape shape);
     void takeKeyboardBack();
 
     QPixmap m_fullPixmap;
-    QPixmap m_shadedPixmap;
     int m_left = 0;
     int m_top = 0;
     int m_right = 0;
