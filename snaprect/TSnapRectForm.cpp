@@ -63,6 +63,7 @@ TSnapRectForm::TSnapRectForm(QWidget *parent)
 
 TSnapRectForm::~TSnapRectForm()
 {
+    waitForWindowMemory();
     // Surfaces without a parent window are not deleted with the form.
     qDeleteAll(m_surfaces);
 }
@@ -91,6 +92,7 @@ void TSnapRectForm::snapRect()
 void TSnapRectForm::snapRect(const QPixmap &desktop)
 {
     onReSelect();
+    waitForWindowMemory();
     // Where the screens lie in the picture may depend on the picture (the
     // portal's scale), so they are covered once it is there.
     coverScreens(ScreenGrabber::instance());
@@ -203,23 +205,36 @@ void TSnapRectForm::releasePictures()
 void TSnapRectForm::prepare()
 {
     ScreenGrabber &grabber = ScreenGrabber::instance();
+    if (!grabber.needsWindowPerScreen() && !isVisible()) {
+        waitForWindowMemory();
+        setGeometry(grabber.desktopGeometry());
+        create();
+        QBackingStore *store = backingStore();
+        // The window's buffer, as large as the desktop, gets its memory in
+        // one go rather than a page fault at a time during the first paint;
+        // on another thread, while this one readies the grab.
+        if (store) {
+            store->resize(size());
+            QPaintDevice *device = store->paintDevice();
+            if (device && device->devType() == QInternal::Image) {
+                const QImage buffer = *static_cast<QImage *>(device);
+                m_windowMemory = std::async(std::launch::async, [buffer] { prefault(buffer); });
+            }
+        }
+    }
     grabber.prepare();
-    if (grabber.needsWindowPerScreen())
-        return;
-    setGeometry(grabber.desktopGeometry());
-    create();
-    QBackingStore *store = backingStore();
-    if (!store)
-        return;
-    // The window's buffer, as large as the desktop, is filled in one go now
-    // rather than a page fault at a time during the first paint.
-    store->resize(size());
-    if (store->paintDevice() && store->paintDevice()->devType() == QInternal::Image)
-        prefault(*static_cast<QImage *>(store->paintDevice()));
+}
+
+void TSnapRectForm::waitForWindowMemory()
+{
+    // The buffer must stay while its memory is being readied.
+    if (m_windowMemory.valid())
+        m_windowMemory.get();
 }
 
 void TSnapRectForm::releaseWindowMemory()
 {
+    waitForWindowMemory();
     // A hidden window keeps a buffer as large as the screen it covered; the
     // next show makes a new one.
     for (QWidget *surface : surfaces()) {
@@ -341,12 +356,13 @@ void TSnapRectForm::repaintChange(const QRect &before)
     const QRect after = selectionArea();
     const QRegion changed = QRegion(before).xored(after) + outline(before, m_frameWidth) + outline(after, m_frameWidth);
     for (QWidget *surface : surfaces()) {
+        const qreal scale = scaleOf(surface);
+        // A pixel to spare for the window system's own rounding at
+        // fractional scales.
+        const int spare = qFuzzyCompare(scale, std::round(scale)) ? 0 : 1;
         QRegion dirty;
-        for (const QRect &rect : changed) {
-            // A pixel to spare for the window system's own rounding at
-            // fractional scales.
-            dirty += toLogical(rect.translated(-originOf(surface)), scaleOf(surface)).adjusted(-1, -1, 1, 1);
-        }
+        for (const QRect &rect : changed)
+            dirty += toLogical(rect.translated(-originOf(surface)), scale).adjusted(-spare, -spare, spare, spare);
         surface->update(dirty & surface->rect());
     }
 }
@@ -415,6 +431,12 @@ bool TSnapRectForm::claimOverlayKey(QEvent *event)
 
 bool TSnapRectForm::event(QEvent *event)
 {
+    // Showing a window asks for a full repaint later, which comes after the
+    // first exposure has painted everything already: once is enough.
+    if (event->type() == QEvent::UpdateLater && m_paintedWhole) {
+        m_paintedWhole = false;
+        return true;
+    }
     return claimOverlayKey(event) || QDialog::event(event);
 }
 
@@ -461,7 +483,9 @@ void TSnapRectForm::keyPressEvent(QKeyEvent *event)
 
 void TSnapRectForm::paintEvent(QPaintEvent *event)
 {
+    m_paintedWhole = QRegion(rect()).subtracted(event->region()).isEmpty();
     paintSurface(this, event->region());
+
 }
 
 void TSnapRectForm::paintSurface(QWidget *surface, const QRegion &region) const
@@ -507,6 +531,7 @@ void TSnapRectForm::paintSurface(QWidget *surface, const QRegion &region) const
 
 void TSnapRectForm::showEvent(QShowEvent *event)
 {
+    m_paintedWhole = false;
     QDialog::showEvent(event);
     for (TSnapRectSurface *surface : m_surfaces)
         surface->show();

@@ -6,6 +6,8 @@
 #include <QPoint>
 #include <QRect>
 
+#include <future>
+
 class ScreenGrabber;
 class TSnapRectSurface;
 class TSnapRectToolForm;
@@ -103,6 +105,7 @@ private:
     QRect selectionArea() const;
     void repaintChange(const QRect &before);
     void releaseWindowMemory();
+    void waitForWindowMemory();
     void setSurfaceCursor(Qt::CursorShape shape);
     void takeKeyboardBack();
 
@@ -120,5 +123,7 @@ private:
     QPoint m_origin;                // where the form's top-left lies in it
     qreal m_scale = 1;              // the capture's pixels per unit of the form
     int m_frameWidth = 1;           // the green frame, in the capture's pixels
+    bool m_paintedWhole = false;    // since the last show
     QList<TSnapRectSurface *> m_surfaces;
+    std::future<void> m_windowMemory; // the buffer's memory being readied
 };

@@ -18,7 +18,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
-#include <utility>
 
 namespace {
 
@@ -227,8 +226,12 @@ bool XcbScreenGrabber::needsWindowPerScreen() const
 
 void XcbScreenGrabber::prepare()
 {
-    if (m_transfer == Transfer::Connection || m_sharedMemoryFailures >= sharedMemoryAttempts)
-        m_prepared = newLargeImage(desktopArea(monitors()).size(), QImage::Format_RGB32);
+    // On another thread: this one goes back to the event loop meanwhile.
+    if (!m_prepared.valid()
+        && (m_transfer == Transfer::Connection || m_sharedMemoryFailures >= sharedMemoryAttempts)) {
+        const QSize size = desktopArea(monitors()).size();
+        m_prepared = std::async(std::launch::async, [size] { return newLargeImage(size, QImage::Format_RGB32); });
+    }
 }
 
 QPixmap XcbScreenGrabber::grabDesktop()
@@ -249,7 +252,8 @@ QPixmap XcbScreenGrabber::grabDesktop()
     if (picture.isNull())
         picture = grabOverConnection(area);
     // Memory prepared for a grab of another size is not kept.
-    m_prepared = QImage();
+    if (m_prepared.valid())
+        m_prepared.get();
     if (picture.isNull())
         return {};
     const QScreen *primary = QGuiApplication::primaryScreen();
@@ -278,8 +282,9 @@ QImage XcbScreenGrabber::grabShared(const QRect &area)
 
 QImage XcbScreenGrabber::grabOverConnection(const QRect &area)
 {
-    QImage picture = m_prepared.size() == area.size() ? std::exchange(m_prepared, QImage())
-                                                      : newLargeImage(area.size(), QImage::Format_RGB32);
+    QImage picture = m_prepared.valid() ? m_prepared.get() : QImage();
+    if (picture.size() != area.size())
+        picture = newLargeImage(area.size(), QImage::Format_RGB32);
     if (picture.isNull())
         return {};
     const size_t lineBytes = size_t(area.width()) * 4;

@@ -5,6 +5,7 @@
 #include <QList>
 
 #include <cstdint>
+#include <future>
 
 struct xcb_connection_t;
 
@@ -56,6 +57,6 @@ private:
     Transfer m_transfer;
     bool m_hasMonitors = false;
     int m_sharedMemoryFailures = 0;
-    QImage m_prepared;              // memory for the next grab over the connection
+    std::future<QImage> m_prepared; // memory for the next grab over the connection
     bool m_lastGrabShared = false;
 };
