@@ -205,7 +205,8 @@ void TSnapRectForm::releasePictures()
 void TSnapRectForm::prepare()
 {
     ScreenGrabber &grabber = ScreenGrabber::instance();
-    if (!grabber.needsWindowPerScreen() && !isVisible()) {
+    // Only where the window's place does not wait for the picture.
+    if (grabber.canPlaceWindows() && !grabber.needsWindowPerScreen() && !isVisible()) {
         waitForWindowMemory();
         setGeometry(grabber.desktopGeometry());
         create();
@@ -485,7 +486,6 @@ void TSnapRectForm::paintEvent(QPaintEvent *event)
 {
     m_paintedWhole = QRegion(rect()).subtracted(event->region()).isEmpty();
     paintSurface(this, event->region());
-
 }
 
 void TSnapRectForm::paintSurface(QWidget *surface, const QRegion &region) const

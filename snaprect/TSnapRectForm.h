@@ -53,9 +53,10 @@ public:
     /// Lets the last capture's pictures go, so that the next grab does not
     /// hold two captures at once.
     void releasePictures();
-    /// Readies the overlay's window and its memory for the next capture,
-    /// where the window's place does not depend on the picture: called while
-    /// the main window leaves the screen, which takes a moment anyway.
+    /// Readies the grab's memory and, where the overlay's place does not
+    /// depend on the picture, the overlay's window and its buffer for the
+    /// next capture: for the moment in which the main window leaves the
+    /// screen.
     void prepare();
 
 public slots:

@@ -18,6 +18,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <utility>
 
 namespace {
 
@@ -26,7 +27,7 @@ namespace {
 // several are asked for at once, so that the server fills the next while
 // this side copies the last.
 constexpr size_t stripBytes = 120 << 10;
-constexpr int stripsInFlight = 8;
+constexpr int stripsInFlight = 4;
 // Shared memory is given up only after this many failed grabs in a row: one
 // failure may be a passing shortage of memory on either side.
 constexpr int sharedMemoryAttempts = 3;
@@ -226,12 +227,8 @@ bool XcbScreenGrabber::needsWindowPerScreen() const
 
 void XcbScreenGrabber::prepare()
 {
-    // On another thread: this one goes back to the event loop meanwhile.
-    if (!m_prepared.valid()
-        && (m_transfer == Transfer::Connection || m_sharedMemoryFailures >= sharedMemoryAttempts)) {
-        const QSize size = desktopArea(monitors()).size();
-        m_prepared = std::async(std::launch::async, [size] { return newLargeImage(size, QImage::Format_RGB32); });
-    }
+    if (m_transfer == Transfer::Connection || m_sharedMemoryFailures >= sharedMemoryAttempts)
+        m_prepared = newLargeImage(desktopArea(monitors()).size(), QImage::Format_RGB32);
 }
 
 QPixmap XcbScreenGrabber::grabDesktop()
@@ -252,8 +249,7 @@ QPixmap XcbScreenGrabber::grabDesktop()
     if (picture.isNull())
         picture = grabOverConnection(area);
     // Memory prepared for a grab of another size is not kept.
-    if (m_prepared.valid())
-        m_prepared.get();
+    m_prepared = QImage();
     if (picture.isNull())
         return {};
     const QScreen *primary = QGuiApplication::primaryScreen();
@@ -282,7 +278,7 @@ QImage XcbScreenGrabber::grabShared(const QRect &area)
 
 QImage XcbScreenGrabber::grabOverConnection(const QRect &area)
 {
-    QImage picture = m_prepared.valid() ? m_prepared.get() : QImage();
+    QImage picture = std::exchange(m_prepared, QImage());
     if (picture.size() != area.size())
         picture = newLargeImage(area.size(), QImage::Format_RGB32);
     if (picture.isNull())

@@ -5,7 +5,6 @@
 #include <QList>
 
 #include <cstdint>
-#include <future>
 
 struct xcb_connection_t;
 
@@ -57,6 +56,6 @@ private:
     Transfer m_transfer;
     bool m_hasMonitors = false;
     int m_sharedMemoryFailures = 0;
-    std::future<QImage> m_prepared; // memory for the next grab over the connection
+    QImage m_prepared;              // memory for the next grab over the connection
     bool m_lastGrabShared = false;
 };
