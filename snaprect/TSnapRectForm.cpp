@@ -237,10 +237,11 @@ void TSnapRectForm::releaseWindowMemory()
 {
     waitForWindowMemory();
     // A hidden window keeps a buffer as large as the screen it covered; the
-    // next show makes a new one.
+    // next show makes a new one. (An empty size is not one that every
+    // platform's buffer takes: one pixel is.)
     for (QWidget *surface : surfaces()) {
         if (QBackingStore *store = surface->backingStore())
-            store->resize(QSize());
+            store->resize(QSize(1, 1));
     }
 }
 
