@@ -134,6 +134,7 @@ void TMainForm::snapRect()
 {
     hide();
     QTimer::singleShot(hideBeforeGrabMs, this, &TMainForm::snapRectTimer);
+    snapRectForm->prepare();
 }
 
 void TMainForm::snapRectTimer()

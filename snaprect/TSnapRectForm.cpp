@@ -4,11 +4,11 @@
 #include "SaveImage.h"
 #include "TSnapRectSurface.h"
 #include "TSnapRectToolForm.h"
+#include "platform/LargeImage.h"
 #include "platform/ScreenGrabber.h"
 
-#include <OvUtils.h>
-
 #include <QAbstractButton>
+#include <QBackingStore>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -37,6 +37,12 @@ QRect toLogical(const QRect &rect, qreal ratio)
     return scaledOutwards(rect, 1 / ratio);
 }
 
+// The band of \a width along the inside of \a area's edges.
+QRegion outline(const QRect &area, int width)
+{
+    return QRegion(area).subtracted(area.adjusted(width, width, -width, -width));
+}
+
 } // namespace
 
 TSnapRectForm::TSnapRectForm(QWidget *parent)
@@ -57,6 +63,7 @@ TSnapRectForm::TSnapRectForm(QWidget *parent)
 
 TSnapRectForm::~TSnapRectForm()
 {
+    waitForWindowMemory();
     // Surfaces without a parent window are not deleted with the form.
     qDeleteAll(m_surfaces);
 }
@@ -85,14 +92,14 @@ void TSnapRectForm::snapRect()
 void TSnapRectForm::snapRect(const QPixmap &desktop)
 {
     onReSelect();
+    waitForWindowMemory();
     // Where the screens lie in the picture may depend on the picture (the
     // portal's scale), so they are covered once it is there.
     coverScreens(ScreenGrabber::instance());
+    // The picture is dimmed where it is painted: a dimmed copy would be
+    // another picture as large as the desktop to fill before the overlay can
+    // show, and to keep while it does.
     m_fullPixmap = desktop;
-
-    m_shadedPixmap = QPixmap::fromImage(dimmed(m_fullPixmap.toImage(), shadeAlpha), Qt::NoFormatConversion);
-    // At its own size the picture is shared, not scaled.
-    ov::drawImage(this, m_shadedPixmap, m_shadedPixmap.size());
     for (QWidget *surface : surfaces())
         surface->update();
     m_toolForm->setVisible(true);
@@ -193,8 +200,49 @@ QWidget *TSnapRectForm::dialogParent()
 void TSnapRectForm::releasePictures()
 {
     m_fullPixmap = QPixmap();
-    m_shadedPixmap = QPixmap();
-    setPalette(QPalette());
+}
+
+void TSnapRectForm::prepare()
+{
+    ScreenGrabber &grabber = ScreenGrabber::instance();
+    // Only where the window's place does not wait for the picture.
+    if (grabber.canPlaceWindows() && !grabber.needsWindowPerScreen() && !isVisible()) {
+        waitForWindowMemory();
+        setGeometry(grabber.desktopGeometry());
+        create();
+        QBackingStore *store = backingStore();
+        // The window's buffer, as large as the desktop, gets its memory in
+        // one go rather than a page fault at a time during the first paint;
+        // on another thread, while this one readies the grab.
+        if (store) {
+            store->resize(size());
+            QPaintDevice *device = store->paintDevice();
+            if (device && device->devType() == QInternal::Image) {
+                const QImage buffer = *static_cast<QImage *>(device);
+                m_windowMemory = std::async(std::launch::async, [buffer] { prefault(buffer); });
+            }
+        }
+    }
+    grabber.prepare();
+}
+
+void TSnapRectForm::waitForWindowMemory()
+{
+    // The buffer must stay while its memory is being readied.
+    if (m_windowMemory.valid())
+        m_windowMemory.get();
+}
+
+void TSnapRectForm::releaseWindowMemory()
+{
+    waitForWindowMemory();
+    // A hidden window keeps a buffer as large as the screen it covered; the
+    // next show makes a new one. (An empty size is not one that every
+    // platform's buffer takes: one pixel is.)
+    for (QWidget *surface : surfaces()) {
+        if (QBackingStore *store = surface->backingStore())
+            store->resize(QSize(1, 1));
+    }
 }
 
 void TSnapRectForm::onSave()
@@ -205,11 +253,11 @@ void TSnapRectForm::onSave()
 
 void TSnapRectForm::onReSelect()
 {
-    updateSelectionArea();
+    const QRect before = selectionArea();
     m_left = m_top = m_right = m_bottom = -1;
     m_startPos = QPoint(-1, -1);
     m_state = Selecting;
-    updateSelectionArea();
+    repaintChange(before);
 }
 
 void TSnapRectForm::fullScreenSave()
@@ -296,21 +344,34 @@ QPoint TSnapRectForm::toCapture(const QWidget *surface, const QPointF &position)
     return originOf(surface) + (position * scaleOf(surface)).toPoint();
 }
 
-void TSnapRectForm::updateSelectionArea()
+QRect TSnapRectForm::selectionArea() const
 {
     // The frame lies on the first column and row and just past the last ones.
-    const QRect area(m_left, m_top, m_right - m_left + m_frameWidth, m_bottom - m_top + m_frameWidth);
+    return QRect(m_left, m_top, m_right - m_left + m_frameWidth, m_bottom - m_top + m_frameWidth);
+}
+
+void TSnapRectForm::repaintChange(const QRect &before)
+{
+    // Only what changed is painted again: what came into the selection or
+    // left it, and both frames. A drag then costs what the pointer swept,
+    // not the size of the selection.
+    const QRect after = selectionArea();
+    const QRegion changed = QRegion(before).xored(after) + outline(before, m_frameWidth) + outline(after, m_frameWidth);
     for (QWidget *surface : surfaces()) {
+        const qreal scale = scaleOf(surface);
         // A pixel to spare for the window system's own rounding at
         // fractional scales.
-        const QRect dirty = toLogical(area.translated(-originOf(surface)), scaleOf(surface));
-        surface->update(dirty.adjusted(-1, -1, 1, 1) & surface->rect());
+        const int spare = qFuzzyCompare(scale, std::round(scale)) ? 0 : 1;
+        QRegion dirty;
+        for (const QRect &rect : changed)
+            dirty += toLogical(rect.translated(-originOf(surface)), scale).adjusted(-spare, -spare, spare, spare);
+        surface->update(dirty & surface->rect());
     }
 }
 
 void TSnapRectForm::pressAt(const QPoint &p)
 {
-    updateSelectionArea();
+    const QRect before = selectionArea();
     if (m_state == Selected && isStrictlyInside(p)) {
         m_lastPos = p;
         setSurfaceCursor(Qt::SizeAllCursor);
@@ -318,13 +379,13 @@ void TSnapRectForm::pressAt(const QPoint &p)
         beginRectangle(p);
         m_state = Selecting;
     }
-    updateSelectionArea();
+    repaintChange(before);
     m_toolForm->setVisible(false);
 }
 
 void TSnapRectForm::moveTo(const QPoint &p)
 {
-    updateSelectionArea();
+    const QRect before = selectionArea();
     if (m_state == Selecting) {
         m_left = qMin(m_startPos.x(), p.x());
         m_top = qMin(m_startPos.y(), p.y());
@@ -333,14 +394,13 @@ void TSnapRectForm::moveTo(const QPoint &p)
     } else {
         moveRectangle(p);
     }
-    updateSelectionArea();
+    repaintChange(before);
 }
 
 void TSnapRectForm::releaseAt(const QPoint &p, const QPoint &globalPosition, QWidget *receiver)
 {
     m_state = Selected;
     setSurfaceCursor(Qt::ArrowCursor);
-    updateSelectionArea();
     if (m_toolForm->isWindow()) {
         // The toolbar's frame goes to the release point on the screen.
         m_toolForm->move(globalPosition);
@@ -373,6 +433,12 @@ bool TSnapRectForm::claimOverlayKey(QEvent *event)
 
 bool TSnapRectForm::event(QEvent *event)
 {
+    // Showing a window asks for a full repaint later, which comes after the
+    // first exposure has painted everything already: once is enough.
+    if (event->type() == QEvent::UpdateLater && m_paintedWhole) {
+        m_paintedWhole = false;
+        return true;
+    }
     return claimOverlayKey(event) || QDialog::event(event);
 }
 
@@ -419,6 +485,7 @@ void TSnapRectForm::keyPressEvent(QKeyEvent *event)
 
 void TSnapRectForm::paintEvent(QPaintEvent *event)
 {
+    m_paintedWhole = QRegion(rect()).subtracted(event->region()).isEmpty();
     paintSurface(this, event->region());
 }
 
@@ -435,8 +502,9 @@ void TSnapRectForm::paintSurface(QWidget *surface, const QRegion &region) const
     // Everything is drawn in the capture's pixels, one to one with the
     // screen's, relative to the surface's origin.
     painter.setTransform(QTransform::fromScale(1 / ratio, 1 / ratio));
-    const QRect picture(-origin, m_shadedPixmap.size());
+    const QRect picture(-origin, m_fullPixmap.size());
     const QRect selection = QRect(m_left, m_top, m_right - m_left, m_bottom - m_top).translated(-origin);
+    const QColor shade(0, 0, 0, shadeAlpha);
     for (const QRect &dirty : region) {
         const QRect area = scaledOutwards(dirty, ratio);
         const QRect shown = area & picture;
@@ -444,10 +512,9 @@ void TSnapRectForm::paintSurface(QWidget *surface, const QRegion &region) const
             painter.fillRect(area, Qt::black);
         if (shown.isEmpty())
             continue;
-        painter.drawPixmap(shown, m_shadedPixmap, shown.translated(origin));
-        const QRect cut = shown & selection;
-        if (!cut.isEmpty())
-            painter.drawPixmap(cut, m_fullPixmap, cut.translated(origin));
+        painter.drawPixmap(shown, m_fullPixmap, shown.translated(origin));
+        for (const QRect &outside : QRegion(shown).subtracted(selection))
+            painter.fillRect(outside, shade);
     }
     // Nothing is selected after a reset, which puts the edges at -1.
     if (m_left < 0 || m_top < 0)
@@ -465,6 +532,7 @@ void TSnapRectForm::paintSurface(QWidget *surface, const QRegion &region) const
 
 void TSnapRectForm::showEvent(QShowEvent *event)
 {
+    m_paintedWhole = false;
     QDialog::showEvent(event);
     for (TSnapRectSurface *surface : m_surfaces)
         surface->show();
@@ -484,6 +552,7 @@ void TSnapRectForm::hideEvent(QHideEvent *event)
     for (TSnapRectSurface *surface : m_surfaces)
         surface->hide();
     QDialog::hideEvent(event);
+    releaseWindowMemory();
 }
 
 bool TSnapRectForm::eventFilter(QObject *watched, QEvent *event)

@@ -6,6 +6,8 @@
 #include <QPoint>
 #include <QRect>
 
+#include <future>
+
 class ScreenGrabber;
 class TSnapRectSurface;
 class TSnapRectToolForm;
@@ -51,6 +53,11 @@ public:
     /// Lets the last capture's pictures go, so that the next grab does not
     /// hold two captures at once.
     void releasePictures();
+    /// Readies the grab's memory and, where the overlay's place does not
+    /// depend on the picture, the overlay's window and its buffer for the
+    /// next capture: for the moment in which the main window leaves the
+    /// screen.
+    void prepare();
 
 public slots:
     /// Prepares a new capture: clears the selection, grabs the desktop,
@@ -96,12 +103,14 @@ private:
     QPoint originOf(const QWidget *surface) const;
     qreal scaleOf(const QWidget *surface) const;
     QPoint toCapture(const QWidget *surface, const QPointF &position) const;
-    void updateSelectionArea();
+    QRect selectionArea() const;
+    void repaintChange(const QRect &before);
+    void releaseWindowMemory();
+    void waitForWindowMemory();
     void setSurfaceCursor(Qt::CursorShape shape);
     void takeKeyboardBack();
 
     QPixmap m_fullPixmap;
-    QPixmap m_shadedPixmap;
     int m_left = 0;
     int m_top = 0;
     int m_right = 0;
@@ -115,5 +124,7 @@ private:
     QPoint m_origin;                // where the form's top-left lies in it
     qreal m_scale = 1;              // the capture's pixels per unit of the form
     int m_frameWidth = 1;           // the green frame, in the capture's pixels
+    bool m_paintedWhole = false;    // since the last show
     QList<TSnapRectSurface *> m_surfaces;
+    std::future<void> m_windowMemory; // the buffer's memory being readied
 };

@@ -4,3 +4,7 @@ QImage newLargeImage(const QSize &size, QImage::Format format)
 {
     return QImage(size, format);
 }
+
+void prefault(const QImage &)
+{
+}

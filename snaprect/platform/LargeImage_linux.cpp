@@ -1,6 +1,9 @@
 #include "LargeImage.h"
 
 #include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstdint>
 
 namespace {
 
@@ -24,11 +27,26 @@ QImage newLargeImage(const QSize &size, QImage::Format format)
         return {};
     const qsizetype bytesPerLine = qsizetype(size.width()) * 4;
     const size_t bytes = size_t(bytesPerLine) * size_t(size.height());
-    void *data = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    // Populated in one go: a fault per page costs more than the copy into it.
+    // Huge pages would need fewer faults, but a fresh huge page is slow to
+    // come by (compaction, and a virtual machine's host backing it), more so
+    // than the same memory in small pages.
+    void *data = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
     if (data == MAP_FAILED)
         return {};
-    // Only a hint: without transparent huge pages it does nothing.
-    madvise(data, bytes, MADV_HUGEPAGE);
     return QImage(static_cast<uchar *>(data), size.width(), size.height(), bytesPerLine, format, unmap,
                   new Mapping{data, bytes});
+}
+
+void prefault(const QImage &image)
+{
+#ifdef MADV_POPULATE_WRITE
+    const auto page = uintptr_t(sysconf(_SC_PAGESIZE));
+    const auto begin = uintptr_t(image.constBits()) & ~(page - 1);
+    const auto end = uintptr_t(image.constBits()) + uintptr_t(image.sizeInBytes());
+    // Older kernels refuse the advice; the pages then come when written.
+    madvise(reinterpret_cast<void *>(begin), end - begin, MADV_POPULATE_WRITE);
+#else
+    Q_UNUSED(image);
+#endif
 }

@@ -14,7 +14,8 @@ class QScreen;
 /// system; create() picks the one that fits the running platform (on Wayland
 /// the desktop portal), or the one that the environment variable
 /// SNAPRECT_GRABBER names: "qt" (Qt's own grab), "shm" (X11 through shared
-/// memory, falling back to "plain"), "plain" (X11 over the connection).
+/// memory, falling back to "plain"), "plain" (X11 over the connection, the
+/// default there).
 class ScreenGrabber
 {
 public:
@@ -47,6 +48,11 @@ public:
     /// Where they cannot (Wayland), the overlay's windows are made full-screen
     /// on their screens and the toolbar lives inside them. True by default.
     virtual bool canPlaceWindows() const { return true; }
+
+    /// Readies what the next grab needs, such as memory as large as the
+    /// desktop, ahead of it: for a moment in which the program waits anyway.
+    /// The next grab uses it or lets it go. By default nothing.
+    virtual void prepare() {}
 
     /// The whole desktop in the window system's pixels; null when the window
     /// system refused. Back ends that must wait for another process run a

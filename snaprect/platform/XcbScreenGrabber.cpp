@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 
+#include <X11/Xlib.h>
 #include <xcb/randr.h>
 #include <xcb/shm.h>
 #include <xcb/xcb.h>
@@ -16,12 +17,20 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
+#include <utility>
 
 namespace {
 
-// Replies of the plain transfer stay about this large, so that a grab never
-// holds a second copy of the desktop.
-constexpr size_t stripBytes = 4 << 20;
+// Replies of the plain transfer stay below the size from which malloc maps
+// fresh memory for each one, so that the strips reuse the same few pages;
+// several are asked for at once, so that the server fills the next while
+// this side copies the last.
+constexpr size_t stripBytes = 120 << 10;
+constexpr int stripsInFlight = 4;
+// Shared memory is given up only after this many failed grabs in a row: one
+// failure may be a passing shortage of memory on either side.
+constexpr int sharedMemoryAttempts = 3;
 
 template<typename T>
 struct FreeReply {
@@ -61,12 +70,6 @@ struct Segment {
     size_t size;
 };
 
-// The segment of the last picture let go, still mapped on both sides for the
-// next grab of the same size. Fresh memory costs a page fault per page in the
-// server and another here, which in a virtual machine takes far longer than
-// the copy itself; so one segment is kept, never more.
-Segment idleSegment{};
-
 void destroy(const Segment &segment)
 {
     xcb_shm_detach(segment.connection, segment.id);
@@ -75,27 +78,13 @@ void destroy(const Segment &segment)
 }
 
 // Called when the last copy of a picture goes, on the thread that drops it:
-// the GUI thread, as every picture of the program lives there.
+// the GUI thread, as every picture of the program lives there. The segment
+// goes with it: between captures the program holds no picture of the desktop.
 void releaseSegment(void *info)
 {
     auto *segment = static_cast<Segment *>(info);
-    if (idleSegment.data)
-        destroy(*segment);
-    else
-        idleSegment = *segment;
+    destroy(*segment);
     delete segment;
-}
-
-Segment takeIdleSegment(xcb_connection_t *connection, size_t size)
-{
-    Segment segment = idleSegment;
-    if (!segment.data)
-        return {};
-    idleSegment = {};
-    if (segment.connection == connection && segment.size == size)
-        return segment;
-    destroy(segment);
-    return {};
 }
 
 Segment newSegment(xcb_connection_t *connection, size_t size)
@@ -103,8 +92,10 @@ Segment newSegment(xcb_connection_t *connection, size_t size)
     const int fd = memfd_create("snaprect-grab", MFD_CLOEXEC);
     if (fd < 0)
         return {};
-    void *data = ftruncate(fd, off_t(size)) == 0 ? mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0)
-                                                 : MAP_FAILED;
+    // Populated here in one go rather than a fault per page when written.
+    void *data = ftruncate(fd, off_t(size)) == 0
+                     ? mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_POPULATE, fd, 0)
+                     : MAP_FAILED;
     if (data == MAP_FAILED) {
         close(fd);
         return {};
@@ -127,7 +118,15 @@ std::unique_ptr<XcbScreenGrabber> XcbScreenGrabber::create(Transfer transfer)
     xcb_connection_t *connection = x11 ? x11->connection() : nullptr;
     if (!connection)
         return {};
-    const xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
+    // The screen that the display's name chose (":0.1"), as Qt uses it.
+    int number = x11->display() ? DefaultScreen(x11->display()) : 0;
+    const xcb_screen_t *screen = nullptr;
+    for (auto s = xcb_setup_roots_iterator(xcb_get_setup(connection)); s.rem; xcb_screen_next(&s), --number) {
+        if (number == 0) {
+            screen = s.data;
+            break;
+        }
+    }
     if (!screen || !isTrueColour32(connection, screen))
         return {};
     return std::unique_ptr<XcbScreenGrabber>(new XcbScreenGrabber(connection, screen->root, transfer));
@@ -154,9 +153,11 @@ XcbScreenGrabber::XcbScreenGrabber(xcb_connection_t *connection, std::uint32_t r
         if (shm && shm->present)
             version.reset(xcb_shm_query_version_reply(m_connection, xcb_shm_query_version(m_connection), nullptr));
         // Memory files are passed as descriptors, which came with 1.2.
-        m_sharedMemoryWorks = version
-                              && (version->major_version > 1
-                                  || (version->major_version == 1 && version->minor_version >= 2));
+        const bool works = version
+                           && (version->major_version > 1
+                               || (version->major_version == 1 && version->minor_version >= 2));
+        if (!works)
+            m_sharedMemoryFailures = sharedMemoryAttempts;
     }
 }
 
@@ -224,24 +225,33 @@ bool XcbScreenGrabber::needsWindowPerScreen() const
     });
 }
 
+void XcbScreenGrabber::prepare()
+{
+    if (m_transfer == Transfer::Connection || m_sharedMemoryFailures >= sharedMemoryAttempts)
+        m_prepared = newLargeImage(desktopArea(monitors()).size(), QImage::Format_RGB32);
+}
+
 QPixmap XcbScreenGrabber::grabDesktop()
 {
     const QRect area = desktopArea(monitors());
     QImage picture;
     m_lastGrabShared = false;
-    if (m_transfer == Transfer::SharedMemory && m_sharedMemoryWorks) {
+    if (m_transfer == Transfer::SharedMemory && m_sharedMemoryFailures < sharedMemoryAttempts) {
         picture = grabShared(area);
         // A server that cannot reach our memory (another machine) will not
-        // next time either.
-        m_sharedMemoryWorks = !picture.isNull();
-        m_lastGrabShared = m_sharedMemoryWorks;
+        // next time either; a shortage of memory may pass.
+        m_lastGrabShared = !picture.isNull();
+        m_sharedMemoryFailures = m_lastGrabShared ? 0 : m_sharedMemoryFailures + 1;
+        // The server leaves the unused top byte of its 24-bit pixels undefined.
+        if (m_lastGrabShared)
+            makeOpaque(picture);
     }
     if (picture.isNull())
         picture = grabOverConnection(area);
+    // Memory prepared for a grab of another size is not kept.
+    m_prepared = QImage();
     if (picture.isNull())
         return {};
-    // The server leaves the unused top byte of its 24-bit pixels undefined.
-    makeOpaque(picture);
     const QScreen *primary = QGuiApplication::primaryScreen();
     picture.setDevicePixelRatio(primary ? primary->devicePixelRatio() : 1.0);
     return QPixmap::fromImage(std::move(picture), Qt::NoFormatConversion);
@@ -250,9 +260,7 @@ QPixmap XcbScreenGrabber::grabDesktop()
 QImage XcbScreenGrabber::grabShared(const QRect &area)
 {
     const size_t size = size_t(area.width()) * size_t(area.height()) * 4;
-    Segment segment = takeIdleSegment(m_connection, size);
-    if (!segment.data)
-        segment = newSegment(m_connection, size);
+    const Segment segment = newSegment(m_connection, size);
     if (!segment.data)
         return {};
     Reply<xcb_shm_get_image_reply_t> reply(xcb_shm_get_image_reply(
@@ -270,23 +278,47 @@ QImage XcbScreenGrabber::grabShared(const QRect &area)
 
 QImage XcbScreenGrabber::grabOverConnection(const QRect &area)
 {
-    QImage picture = newLargeImage(area.size(), QImage::Format_RGB32);
+    QImage picture = std::exchange(m_prepared, QImage());
+    if (picture.size() != area.size())
+        picture = newLargeImage(area.size(), QImage::Format_RGB32);
     if (picture.isNull())
         return {};
     const size_t lineBytes = size_t(area.width()) * 4;
     const int stripLines = int(qMax<size_t>(1, stripBytes / lineBytes));
-    for (int top = 0; top < area.height(); top += stripLines) {
-        const int lines = qMin(stripLines, area.height() - top);
-        Reply<xcb_get_image_reply_t> reply(xcb_get_image_reply(
-            m_connection,
-            xcb_get_image(m_connection, XCB_IMAGE_FORMAT_Z_PIXMAP, m_root, int16_t(area.x()),
-                          int16_t(area.y() + top), uint16_t(area.width()), uint16_t(lines), ~0u),
-            nullptr));
-        if (!reply || size_t(xcb_get_image_data_length(reply.get())) < lineBytes * size_t(lines))
-            return {};
-        const uint8_t *source = xcb_get_image_data(reply.get());
-        for (int y = 0; y < lines; ++y)
-            std::memcpy(picture.scanLine(top + y), source + size_t(y) * lineBytes, lineBytes);
+    struct Strip {
+        xcb_get_image_cookie_t cookie;
+        int top, lines;
+    };
+    std::deque<Strip> asked;
+    int next = 0;
+    const auto ask = [&] {
+        const int lines = qMin(stripLines, area.height() - next);
+        asked.push_back({xcb_get_image(m_connection, XCB_IMAGE_FORMAT_Z_PIXMAP, m_root, int16_t(area.x()),
+                                       int16_t(area.y() + next), uint16_t(area.width()), uint16_t(lines), ~0u),
+                         next, lines});
+        next += lines;
+    };
+    bool complete = true;
+    while (next < area.height() && asked.size() < size_t(stripsInFlight))
+        ask();
+    while (!asked.empty()) {
+        const Strip strip = asked.front();
+        asked.pop_front();
+        // Every reply is read, also after a failure, so that none is left queued.
+        Reply<xcb_get_image_reply_t> reply(xcb_get_image_reply(m_connection, strip.cookie, nullptr));
+        if (complete && next < area.height())
+            ask();
+        const size_t bytes = lineBytes * size_t(strip.lines);
+        if (!reply || size_t(xcb_get_image_data_length(reply.get())) < bytes) {
+            complete = false;
+            continue;
+        }
+        // The server leaves the unused top byte of its 24-bit pixels
+        // undefined; it is set while the pixels are copied anyway.
+        const auto *source = reinterpret_cast<const uint32_t *>(xcb_get_image_data(reply.get()));
+        auto *target = reinterpret_cast<uint32_t *>(picture.scanLine(strip.top));
+        for (size_t i = 0; i < bytes / 4; ++i)
+            target[i] = source[i] | 0xff000000u;
     }
-    return picture;
+    return complete ? picture : QImage();
 }

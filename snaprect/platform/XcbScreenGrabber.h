@@ -32,6 +32,7 @@ public:
     /// factor: Qt scales screens but not their origins, so scaled screens
     /// side by side or stacked leave gaps that one window would span wrongly.
     bool needsWindowPerScreen() const override;
+    void prepare() override;
     QPixmap grabDesktop() override;
 
     /// Whether the last grabDesktop() went through shared memory.
@@ -54,6 +55,7 @@ private:
     std::uint32_t m_root;
     Transfer m_transfer;
     bool m_hasMonitors = false;
-    bool m_sharedMemoryWorks = true;
+    int m_sharedMemoryFailures = 0;
+    QImage m_prepared;              // memory for the next grab over the connection
     bool m_lastGrabShared = false;
 };
