@@ -11,7 +11,8 @@ namespace {
 
 /// The size that the zstd frame of \a size bytes at \a offset of \a data
 /// unpacks to, as its header states it; -1 when it states none or is no frame
-/// at all, which Qt refuses to unpack.
+/// of today's format. The zstd library also unpacks frames of its old
+/// formats, whose headers may claim any size; rcc writes none of them.
 qint64 zstdContentSize(const QByteArray &data, qint64 offset, qint64 size)
 {
     // The longest header: magic (4 bytes), descriptor (1), window (1),
@@ -115,8 +116,11 @@ bool isResourceData(const QByteArray &data)
         const qint64 size = number(payload, 4);
         if ((flags & Zlib) && (size < 4 || number(payload + 4, 4) > maxUnpackedResourceSize))
             return false;
-        if ((flags & Zstd) && zstdContentSize(data, payload + 4, size) > maxUnpackedResourceSize)
-            return false;
+        if (flags & Zstd) {
+            const qint64 unpacked = zstdContentSize(data, payload + 4, size);
+            if (unpacked < 0 || unpacked > maxUnpackedResourceSize)
+                return false;
+        }
     }
     return true;
 }
