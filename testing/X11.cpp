@@ -134,7 +134,7 @@ void setRootPicture(const QImage &picture)
     Display *d = dpy.get();
     QImage image = picture.convertToFormat(QImage::Format_RGB32);
     const unsigned width = unsigned(image.width()), height = unsigned(image.height());
-    XImage *ximage = XCreateImage(d, DefaultVisual(d, 0), 24, ZPixmap, 0, reinterpret_cast<char *>(image.bits()),
+    XImage *ximage = XCreateImage(d, DefaultVisual(d, DefaultScreen(d)), 24, ZPixmap, 0, reinterpret_cast<char *>(image.bits()),
                                   width, height, 32, int(image.bytesPerLine()));
     const Pixmap pixmap = XCreatePixmap(d, DefaultRootWindow(d), width, height, 24);
     GC gc = XCreateGC(d, pixmap, 0, nullptr);
@@ -150,7 +150,15 @@ void setRootPicture(const QImage &picture)
 
 QString xdotool(const QStringList &arguments)
 {
-    return run("xdotool", arguments);
+    // The pointer and the geometry of the display's own screen, which need not
+    // be the first.
+    QStringList onScreen;
+    for (const QString &argument : arguments) {
+        onScreen << argument;
+        if (argument == "mousemove" || argument == "getdisplaygeometry")
+            onScreen << "--screen" << qEnvironmentVariable("DISPLAY").section('.', 1).rightJustified(1, '0');
+    }
+    return run("xdotool", onScreen);
 }
 
 } // namespace X11
