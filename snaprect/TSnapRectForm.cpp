@@ -102,7 +102,9 @@ void TSnapRectForm::snapRect(const QPixmap &desktop)
     m_fullPixmap = desktop;
     for (QWidget *surface : surfaces())
         surface->update();
-    m_toolForm->setVisible(true);
+    // A toolbar window waits for the overlay's windows: see showEvent().
+    if (!m_toolForm->isWindow() || isVisible())
+        m_toolForm->setVisible(true);
 }
 
 void TSnapRectForm::coverScreens(const ScreenGrabber &grabber)
@@ -185,6 +187,30 @@ QWidget *TSnapRectForm::surfaceAt(const QPoint &p, QWidget *fallback) const
             return surface;
     }
     return fallback;
+}
+
+QWidget *TSnapRectForm::surfaceUnderToolbar() const
+{
+    // Never placed by the overlay, the toolbar first shows over the form.
+    if (!m_toolForm->testAttribute(Qt::WA_Moved))
+        return const_cast<TSnapRectForm *>(this);
+    const QScreen *screen = QGuiApplication::screenAt(m_toolForm->frameGeometry().center());
+    for (QWidget *surface : surfaces()) {
+        if (surface->screen() == screen)
+            return surface;
+    }
+    return const_cast<TSnapRectForm *>(this);
+}
+
+void TSnapRectForm::keepToolbarAbove(QWidget *surface)
+{
+    // A window manager keeps a dialog above the window that it is transient
+    // for, also when that window is full-screen and has the focus: openbox
+    // then lifts such a window over all others, the toolbar too unless it
+    // belongs to that window. It takes effect when the toolbar is shown.
+    m_toolForm->winId(); // its window, made now if it has none yet
+    if (surface->windowHandle())
+        m_toolForm->windowHandle()->setTransientParent(surface->windowHandle());
 }
 
 QWidget *TSnapRectForm::dialogParent()
@@ -404,6 +430,7 @@ void TSnapRectForm::releaseAt(const QPoint &p, const QPoint &globalPosition, QWi
     if (m_toolForm->isWindow()) {
         // The toolbar's frame goes to the release point on the screen.
         m_toolForm->move(globalPosition);
+        keepToolbarAbove(surfaceAt(p, receiver));
     } else {
         QWidget *surface = surfaceAt(p, receiver);
         embedToolbar(surface, (QPointF(p - originOf(surface)) / scaleOf(surface)).toPoint());
@@ -536,14 +563,19 @@ void TSnapRectForm::showEvent(QShowEvent *event)
     QDialog::showEvent(event);
     for (TSnapRectSurface *surface : m_surfaces)
         surface->show();
-    // The toolbar is shown before the overlay, and a window manager may stack
-    // the overlay above it: openbox, for one, counts an undecorated window of
-    // the monitor's size as full-screen and lifts it over its own transients,
-    // ignoring raise requests. Mapping the toolbar again once each overlay
-    // window is on screen puts it back on top.
+    // A toolbar window is shown once every overlay window is on screen. Shown
+    // earlier, a window manager may stack an overlay window above it: openbox,
+    // for one, counts an undecorated window of the monitor's size as
+    // full-screen and lifts it over all windows but its own transients, and
+    // takes a window as transient only for one that it manages already.
+    // (Hiding the toolbar and showing it again races with the window manager,
+    // which may then lose the toolbar altogether.)
+    m_windowsToExpose = 0;
     for (QWidget *surface : surfaces()) {
-        if (QWindow *window = surface->windowHandle())
+        if (QWindow *window = surface->windowHandle()) {
             window->installEventFilter(this);
+            ++m_windowsToExpose;
+        }
     }
 }
 
@@ -560,8 +592,8 @@ bool TSnapRectForm::eventFilter(QObject *watched, QEvent *event)
     auto *window = qobject_cast<QWindow *>(watched);
     if (event->type() == QEvent::Expose && window && window->isExposed()) {
         window->removeEventFilter(this);
-        if (m_toolForm->isVisible()) {
-            m_toolForm->setVisible(false);
+        if (--m_windowsToExpose == 0 && m_toolForm->isWindow()) {
+            keepToolbarAbove(surfaceUnderToolbar());
             m_toolForm->setVisible(true);
         }
     }

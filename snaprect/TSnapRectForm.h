@@ -96,6 +96,8 @@ private:
     void placeOnScreen(QWidget *window, QScreen *screen, bool fullScreen);
     void embedToolbar(QWidget *surface, const QPoint &at);
     QWidget *surfaceAt(const QPoint &p, QWidget *fallback) const;
+    QWidget *surfaceUnderToolbar() const;
+    void keepToolbarAbove(QWidget *surface);
     QWidget *dialogParent();
     void beginRectangle(const QPoint &p);
     bool isStrictlyInside(const QPoint &p) const;
@@ -125,6 +127,7 @@ private:
     qreal m_scale = 1;              // the capture's pixels per unit of the form
     int m_frameWidth = 1;           // the green frame, in the capture's pixels
     bool m_paintedWhole = false;    // since the last show
+    int m_windowsToExpose = 0;      // before the toolbar window is shown
     QList<TSnapRectSurface *> m_surfaces;
     std::future<void> m_windowMemory; // the buffer's memory being readied
 };

@@ -160,9 +160,14 @@ private slots:
         const QRect selection(rectangle(ends[0]).topLeft(), rectangle(ends[1]).topLeft() - QPoint(1, 1));
         clickMainButton("btnSnapRect");
         const X11::Window toolbar = X11::waitForWindow(toolbarTitle);
+        // Above the overlay's window that it lies on, one of one per monitor on some layouts.
         const auto toolbarOnTop = [&] {
             const QList<X11::Window> order = X11::stackingOrder(); // empty without a window manager
-            return order.indexOf(toolbar) >= order.indexOf(m_overlay);
+            const QPoint centre = X11::geometry(toolbar).center();
+            const QList<X11::Window> overlays = X11::windows(overlayTitle);
+            return std::none_of(overlays.cbegin(), overlays.cend(), [&](X11::Window overlay) {
+                return X11::geometry(overlay).contains(centre) && order.indexOf(toolbar) < order.indexOf(overlay);
+            });
         };
         QTRY_VERIFY_WITH_TIMEOUT(toolbarOnTop(), 15000);
         drag("20,20", "60,40");
