@@ -94,7 +94,9 @@ class tst_Ovkit : public QObject
         helper.m_interval = 3600 * 1000;      // the test turns the rotation
         helper.exec();
         const auto idle = [](QObject *object) { return object->findChildren<QNetworkReply *>().isEmpty(); };
-        return QTest::qWaitFor([&] { return idle(&helper) && std::all_of(helper.images().cbegin(), helper.images().cend(), idle); });
+        // A hundred pictures to check take a while on a busy machine.
+        return QTest::qWaitFor([&] { return idle(&helper) && std::all_of(helper.images().cbegin(), helper.images().cend(), idle); },
+                               60000);
     }
 
 private slots:
