@@ -1,4 +1,7 @@
 #include "AppConstants.h"
+#include "CaptureCommand.h"
+#include "ClipboardServer.h"
+#include "CommandLine.h"
 #include "StartUp.h"
 #include "TMainForm.h"
 
@@ -8,6 +11,19 @@
 
 int main(int argc, char *argv[])
 {
+    CommandLine options;
+    {
+        // Help, the version and mistakes need no display: decided before
+        // the application reaches for one.
+        QCoreApplication probe(argc, argv);
+        if (const std::optional<int> status = options.parse(QCoreApplication::arguments()))
+            return *status;
+    }
+    if (options.mode == CommandLine::Mode::ServeClipboard) {
+        QGuiApplication app(argc, argv);
+        return serveClipboard(options.output);
+    }
+
     QApplication app(argc, argv);
     QDir::setCurrent(QCoreApplication::applicationDirPath());
     loadTranslator(QStringLiteral("qt_"));
@@ -16,6 +32,11 @@ int main(int argc, char *argv[])
     QApplication::setFont(appFont);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/snaprect.png")));
 
+    if (options.mode != CommandLine::Mode::Resident) {
+        CaptureCommand command(options);
+        command.start();
+        return app.exec();
+    }
     TMainForm mainForm;
     mainForm.show();
     return app.exec();
