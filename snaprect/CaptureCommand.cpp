@@ -45,7 +45,9 @@ void CaptureCommand::fullScreen(const QPixmap &desktop)
     if (!m_options.geometry.isNull()) {
         const QRect area = m_options.geometry & desktop.rect();
         if (area.isEmpty()) {
-            printError(QStringLiteral("--geometry 的矩形不在桌面（%1x%2）之内").arg(desktop.width()).arg(desktop.height()));
+            const QRect &g = m_options.geometry;
+            printError(QStringLiteral("矩形 %1x%2+%3+%4 不在桌面（%5x%6）之内")
+                           .arg(g.width()).arg(g.height()).arg(g.x()).arg(g.y()).arg(desktop.width()).arg(desktop.height()));
             finish(CommandLine::Failed);
             return;
         }
