@@ -257,7 +257,7 @@ private slots:
     }
 
     // Each row: the options (files relative to where the program starts),
-    // what the user does ("invert" the root during the delay, "no display",
+    // what the user does ("invert" the root after the grab of a later run, "no display",
     // or gestures as above), the exit status, and what must come out: files,
     // "stdout" or "clipboard" holding a rectangle, or text in "out:"/"err:".
     void commandLine_data()
@@ -272,7 +272,7 @@ private slots:
         QTest::newRow("- writes PNG to standard output") << "-f -g 100x50+10+20 -o -" << "" << 0 << "stdout=10,20,100,50";
         QTest::newRow("--clipboard outlives the command") << "-f -c -g 100x50+10+20" << "" << 0 << "clipboard=10,20,100,50";
         QTest::newRow("--clipboard and --output do both") << "-f -c -o a.png" << "" << 0 << "a.png=all clipboard=all";
-        QTest::newRow("--delay waits before the grab") << "-f -d 3000 -o a.ppm" << "invert" << 0 << "a.ppm=all";
+        QTest::newRow("--delay waits before the grab") << "-f -d 4000 -o a.ppm" << "invert" << 0 << "a.ppm=all";
         QTest::newRow("--region, drag and Enter copy") << "-r" << "drag 100,100 300,250;key Return" << 0
                                                        << "clipboard=100,100,200,150";
         QTest::newRow("--region, Ctrl+C on the toolbar copies") << "--region" << "drag 200,150 400,300;tool ctrl+c" << 0
@@ -305,6 +305,10 @@ private slots:
         program.setWorkingDirectory(m_folder.path());
         program.start(SNAPRECT_BINARY, arguments.split(' '));
         if (steps == "invert") {
+            // Once a second run, started later, has grabbed and written.
+            QProcess later;
+            later.start(SNAPRECT_BINARY, {"-f", "-o", "-"});
+            QVERIFY(later.waitForFinished() && later.exitCode() == 0);
             desktop.invertPixels();
             X11::setRootPicture(desktop);
         } else if (steps.startsWith("drag") || steps.startsWith("key")) {
@@ -336,6 +340,7 @@ private slots:
                 QVERIFY(xclip.waitForFinished());
             }
             QFile written(file(name));
+            QVERIFY(name != "stdout" || out.startsWith("\x89PNG"));
             if (name == "stdout" || name == "clipboard")
                 QVERIFY(written.open(QIODevice::WriteOnly) && written.write(name == "stdout" ? out : xclip.readAll()) > 0);
             written.close();
