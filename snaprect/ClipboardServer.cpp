@@ -1,6 +1,7 @@
 #include "ClipboardServer.h"
 
 #include "CommandLine.h"
+#include "platform/ScreenGrabber.h"
 
 #include <QClipboard>
 #include <QCoreApplication>
@@ -20,6 +21,9 @@ constexpr int ownerStartMs = 20000;
 
 QString handOverToClipboard(const QImage &picture)
 {
+    const QString refusal = ScreenGrabber::instance().clipboardRefusal();
+    if (!refusal.isEmpty())
+        return refusal;
     // Handed over in a private file that the copy removes once read.
     QTemporaryFile file(QDir::temp().filePath(QStringLiteral("snaprect-clipboard-XXXXXX.png")));
     file.setAutoRemove(false);
