@@ -187,12 +187,13 @@ private slots:
         QVERIFY(!m_desktop.isNull() || setUpDesktop());
         QProcess program;
         program.start(SNAPRECT_BINARY, {"-f", "-g", "400x200+900+100", "-o", "-"});
-        QVERIFY(program.waitForFinished(30000) && program.exitCode() == 0);
+        QVERIFY2(program.waitForFinished(30000) && program.exitCode() == 0, program.readAllStandardError());
         QCOMPARE(QImage::fromData(program.readAllStandardOutput()).convertToFormat(QImage::Format_RGB32),
                  m_desktop.copy(900, 100, 400, 200));
         program.start(SNAPRECT_BINARY, {"--full", "--clipboard"});
-        QVERIFY(program.waitForFinished(30000) && program.exitCode() == 1);
-        QVERIFY(program.readAllStandardError().contains("wl-copy"));
+        QVERIFY(program.waitForFinished(30000));
+        const QByteArray error = program.readAllStandardError();
+        QVERIFY2(program.exitCode() == 1 && error.contains("wl-copy"), error);
     }
 
     void portalAnswers_data()
