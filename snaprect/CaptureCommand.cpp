@@ -3,6 +3,7 @@
 #include "ClipboardServer.h"
 #include "SaveImage.h"
 #include "TSnapRectForm.h"
+#include "TSnapRectToolForm.h"
 #include "platform/ScreenGrabber.h"
 
 #include <QCoreApplication>
@@ -65,6 +66,10 @@ void CaptureCommand::region(const QPixmap &desktop)
     const bool copy = m_options.output.isEmpty();
     m_overlay->setSaveTakesSelection(!copy);
     connect(m_overlay.get(), &TSnapRectForm::selectionTaken, this, [this, copy](const QPixmap &picture) {
+        // Out of the way, and deaf to a second Enter, while the clipboard's
+        // owner starts.
+        m_overlay->toolForm()->hide();
+        m_overlay->hide();
         finish(deliver(picture, copy) ? CommandLine::Done : CommandLine::Failed);
     });
     connect(m_overlay.get(), &TSnapRectForm::saved, this, [this] { m_saved = true; });

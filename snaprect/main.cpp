@@ -24,7 +24,10 @@ int main(int argc, char *argv[])
         return serveClipboard(options.output);
     }
 
-    QApplication app(argc, argv);
+    // Every option has been read, and none is for Qt, which would take
+    // --geometry as the place of the first window.
+    int programNameOnly = 1;
+    QApplication app(programNameOnly, argv);
     QDir::setCurrent(QCoreApplication::applicationDirPath());
     loadTranslator(QStringLiteral("qt_"));
     QCoreApplication::setApplicationName(appTitle);
