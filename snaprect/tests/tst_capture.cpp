@@ -218,6 +218,7 @@ private slots:
         QTest::newRow("Q leaves") << drag + "key q" << "gone";
         QTest::newRow("Q on the toolbar leaves") << drag + "tool q" << "gone";
         QTest::newRow("Escape on the toolbar leaves") << drag + "tool Escape" << "gone";
+        QTest::newRow("Enter copies and leaves") << drag + "key Return" << "gone";
     }
 
     void gestures()
