@@ -46,7 +46,19 @@ QString suffixOfFilter(const QString &filter)
     return star < 0 ? QString() : filter.mid(star + 2).chopped(1);
 }
 
-// Empty when writing worked, otherwise why it did not, for the user.
+// A small screen at a high scale (a 1280 x 800 panel at 2 is 640 x 400
+// units) has less room than the dialog asks for, and its bottom row, with
+// the file type and "取消", would lie beyond the edge. Room is left for a
+// window manager's title bar, which is not known before the dialog shows.
+void fitOnScreen(QDialog &dialog, const QWidget *parent)
+{
+    const QScreen *screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
+    const int titleBar = dialog.style()->pixelMetric(QStyle::PM_TitleBarHeight);
+    dialog.resize(dialog.sizeHint().boundedTo(screen->availableGeometry().size() - QSize(0, titleBar)));
+}
+
+} // namespace
+
 QString writePixmap(const QPixmap &pixmap, const QString &fileName)
 {
     const QByteArray format = QFileInfo(fileName).suffix().toLower().toLatin1();
@@ -75,19 +87,6 @@ QString writePixmap(const QPixmap &pixmap, const QString &fileName)
         return QStringLiteral("无法写入文件：%1").arg(file.errorString());
     return {};
 }
-
-// A small screen at a high scale (a 1280 x 800 panel at 2 is 640 x 400
-// units) has less room than the dialog asks for, and its bottom row, with
-// the file type and "取消", would lie beyond the edge. Room is left for a
-// window manager's title bar, which is not known before the dialog shows.
-void fitOnScreen(QDialog &dialog, const QWidget *parent)
-{
-    const QScreen *screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
-    const int titleBar = dialog.style()->pixelMetric(QStyle::PM_TitleBarHeight);
-    dialog.resize(dialog.sizeHint().boundedTo(screen->availableGeometry().size() - QSize(0, titleBar)));
-}
-
-} // namespace
 
 QString saveImage(QWidget *parent, const QPixmap &pixmap)
 {

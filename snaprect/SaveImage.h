@@ -12,3 +12,9 @@ class QWidget;
 /// only by a complete new one.
 /// Returns the name written, or an empty string when the user cancelled.
 QString saveImage(QWidget *parent, const QPixmap &pixmap);
+
+/// Writes \a pixmap to \a fileName in the format that its suffix names;
+/// an existing file is replaced only by a complete new one, and a failed write
+/// leaves no file behind. Returns why it failed, in words for the user, or an
+/// empty string.
+QString writePixmap(const QPixmap &pixmap, const QString &fileName);

@@ -11,6 +11,7 @@
 #include <OvCheckUpdate.h>
 #include <OvUtils.h>
 
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -53,6 +54,9 @@ TMainForm::TMainForm(QWidget *parent)
     connect(ui->btnSnapRect, &QPushButton::clicked, this, &TMainForm::snapRect);
     connect(ui->btnAbout, &QPushButton::clicked, this, &TMainForm::showAbout);
     connect(ui->btnExit, &QPushButton::clicked, qApp, &QCoreApplication::quit);
+    // The program runs on, so it serves the clipboard itself.
+    connect(snapRectForm, &TSnapRectForm::selectionTaken, this,
+            [](const QPixmap &picture) { QGuiApplication::clipboard()->setPixmap(picture); });
 
     // The panel stays hidden until the ad document has arrived.
     ui->wdtAd->setVisible(false);

@@ -56,6 +56,7 @@ TSnapRectForm::TSnapRectForm(QWidget *parent)
     connect(m_toolForm, &TSnapRectToolForm::onSave, this, &TSnapRectForm::onSave);
     connect(m_toolForm, &TSnapRectToolForm::onReSelect, this, &TSnapRectForm::onReSelect);
     connect(m_toolForm, &TSnapRectToolForm::onExit, this, &TSnapRectForm::onExit);
+    connect(m_toolForm, &TSnapRectToolForm::onCopy, this, &TSnapRectForm::takeSelection);
     // The whole-screen button has no signal of its own on the toolbar; a click
     // on it does what F does.
     connect(m_toolForm->fullScreenButton(), &QAbstractButton::clicked, this, &TSnapRectForm::fullScreenSave);
@@ -273,7 +274,12 @@ void TSnapRectForm::releaseWindowMemory()
 
 void TSnapRectForm::onSave()
 {
-    saveImage(dialogParent(), m_fullPixmap.copy(selectionRect()));
+    if (m_saveTakesSelection) {
+        takeSelection();
+        return;
+    }
+    if (!saveImage(dialogParent(), m_fullPixmap.copy(selectionRect())).isEmpty())
+        emit saved();
     takeKeyboardBack();
 }
 
@@ -288,7 +294,8 @@ void TSnapRectForm::onReSelect()
 
 void TSnapRectForm::fullScreenSave()
 {
-    saveImage(dialogParent(), m_fullPixmap);
+    if (!saveImage(dialogParent(), m_fullPixmap).isEmpty())
+        emit saved();
     takeKeyboardBack();
 }
 
@@ -298,6 +305,12 @@ void TSnapRectForm::takeKeyboardBack()
     // when the save dialog closes, and S, F and Q would go nowhere.
     if (isVisible())
         activateWindow();
+}
+
+void TSnapRectForm::takeSelection()
+{
+    emit selectionTaken(m_fullPixmap.copy(selectionRect()));
+    onExit();
 }
 
 void TSnapRectForm::onExit()
@@ -438,6 +451,11 @@ void TSnapRectForm::releaseAt(const QPoint &p, const QPoint &globalPosition, QWi
     m_toolForm->setVisible(true);
 }
 
+bool TSnapRectForm::isCopyKey(const QKeyEvent *event)
+{
+    return event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter || event->matches(QKeySequence::Copy);
+}
+
 bool TSnapRectForm::claimOverlayKey(QEvent *event)
 {
     // The overlay's keys are the overlay's, also where the toolbar sits
@@ -445,6 +463,10 @@ bool TSnapRectForm::claimOverlayKey(QEvent *event)
     // taken here makes them plain key presses.
     if (event->type() != QEvent::ShortcutOverride)
         return false;
+    if (isCopyKey(static_cast<QKeyEvent *>(event))) {
+        event->accept();
+        return true;
+    }
     switch (static_cast<QKeyEvent *>(event)->key()) {
     case Qt::Key_Q:
     case Qt::Key_Escape:
@@ -489,8 +511,12 @@ void TSnapRectForm::mouseReleaseEvent(QMouseEvent *event)
 
 void TSnapRectForm::keyPressEvent(QKeyEvent *event)
 {
-    // Modifiers are not looked at, and QDialog's own Escape handling must
-    // not run: Escape leaves through onExit() like Q.
+    // Modifiers are not looked at but for Ctrl+C, and QDialog's own Escape
+    // and Enter handling must not run: Escape leaves through onExit() like Q.
+    if (isCopyKey(event)) {
+        takeSelection();
+        return;
+    }
     switch (event->key()) {
     case Qt::Key_Q:
     case Qt::Key_Escape:

@@ -58,6 +58,16 @@ public:
     /// next capture: for the moment in which the main window leaves the
     /// screen.
     void prepare();
+    /// Makes S and the toolbar's save button do what the copy keys do,
+    /// rather than open the save dialog.
+    void setSaveTakesSelection(bool takes) { m_saveTakesSelection = takes; }
+
+signals:
+    /// Ctrl+C or Enter: \a picture, the selection (the whole capture when
+    /// nothing is selected), is to be copied; the overlay leaves right after.
+    void selectionTaken(const QPixmap &picture);
+    /// A save dialog wrote a file.
+    void saved();
 
 public slots:
     /// Prepares a new capture: clears the selection, grabs the desktop,
@@ -91,6 +101,8 @@ private:
     void paintSurface(QWidget *surface, const QRegion &region) const;
     /// Takes the shortcut override of a key that the overlay handles.
     static bool claimOverlayKey(QEvent *event);
+    static bool isCopyKey(const QKeyEvent *event);
+    void takeSelection();
 
     void coverScreens(const ScreenGrabber &grabber);
     void placeOnScreen(QWidget *window, QScreen *screen, bool fullScreen);
@@ -120,6 +132,7 @@ private:
     QPoint m_lastPos;
     QPoint m_startPos;
     int m_state = Selecting;
+    bool m_saveTakesSelection = false;
     TSnapRectToolForm *m_toolForm;
 
     QSize m_desktopSize;            // the capture's extent, in its pixels

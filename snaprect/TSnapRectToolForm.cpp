@@ -2,6 +2,7 @@
 #include "ui_TSnapRectToolForm.h"
 
 #include <QKeyEvent>
+#include <QShortcut>
 
 TSnapRectToolForm::TSnapRectToolForm(QWidget *parent)
     : QDialog(parent)
@@ -17,6 +18,10 @@ TSnapRectToolForm::TSnapRectToolForm(QWidget *parent)
     connect(ui->btnSave, &QPushButton::clicked, this, &TSnapRectToolForm::saveClick);
     connect(ui->btnReSelect, &QPushButton::clicked, this, &TSnapRectToolForm::reSelectClick);
     connect(ui->btnExit, &QPushButton::clicked, this, &TSnapRectToolForm::exitClick);
+    // Shortcuts, so that Enter copies rather than clicking the focused or the
+    // default button.
+    for (const QKeySequence &keys : {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter), QKeySequence(QKeySequence::Copy)})
+        connect(new QShortcut(keys, this), &QShortcut::activated, this, &TSnapRectToolForm::onCopy);
 }
 
 TSnapRectToolForm::~TSnapRectToolForm()

@@ -26,6 +26,8 @@ signals:
     void onSave();
     void onReSelect();
     void onExit();
+    /// Enter or Ctrl+C: copy the selection and leave.
+    void onCopy();
 
 protected:
     bool event(QEvent *event) override;

@@ -1,4 +1,7 @@
 #include "AppConstants.h"
+#include "CaptureCommand.h"
+#include "ClipboardServer.h"
+#include "CommandLine.h"
 #include "StartUp.h"
 #include "TMainForm.h"
 
@@ -8,7 +11,23 @@
 
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
+    CommandLine options;
+    {
+        // Help, the version and mistakes need no display: decided before
+        // the application reaches for one.
+        QCoreApplication probe(argc, argv);
+        if (const std::optional<int> status = options.parse(QCoreApplication::arguments()))
+            return *status;
+    }
+    if (options.mode == CommandLine::Mode::ServeClipboard) {
+        QGuiApplication app(argc, argv);
+        return serveClipboard(options.output);
+    }
+
+    // Every option has been read, and none is for Qt, which would take
+    // --geometry as the place of the first window.
+    int programNameOnly = 1;
+    QApplication app(programNameOnly, argv);
     QDir::setCurrent(QCoreApplication::applicationDirPath());
     loadTranslator(QStringLiteral("qt_"));
     QCoreApplication::setApplicationName(appTitle);
@@ -16,6 +35,11 @@ int main(int argc, char *argv[])
     QApplication::setFont(appFont);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/snaprect.png")));
 
+    if (options.mode != CommandLine::Mode::Resident) {
+        CaptureCommand command(options);
+        command.start();
+        return app.exec();
+    }
     TMainForm mainForm;
     mainForm.show();
     return app.exec();

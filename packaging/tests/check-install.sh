@@ -52,7 +52,7 @@ install_tree)
         | grep -vP "^. (Ov|__odr_asan|($api)\(|(__bss_start|_edata|_end|_init|_fini)$)|^[WVu] (?!ov::)"'
     entry=$tree/$DATADIR/applications/$APP_ID.desktop
     check "the desktop entry" 'desktop-file-validate "$entry" > "$WORK_DIR/desktop.txt" && ! grep -v ": hint: " "$WORK_DIR/desktop.txt" \
-        && [ -x "$tree/$BINDIR/$(sed -n "s/^Exec=\([^ ]*\).*/\1/p" "$entry")" ]'
+        && [ -x "$tree/$BINDIR/$(sed -n "/^Exec=/{s/^Exec=\([^ ]*\).*/\1/p;q}" "$entry")" ]'
     check "the AppStream metadata" 'appstreamcli validate --no-net "$tree/$DATADIR/metainfo/$APP_ID.metainfo.xml"' ;;
 installed_program)
     # The program asks its site, which is not on this machine: no network for
@@ -60,7 +60,7 @@ installed_program)
     unshare --map-root-user --net true || { echo "no network namespace here"; exit 77; }
     unshare --map-root-user --net "$tree/$BINDIR/snaprect" & pid=$!
     # Its window shows once the catalogs are loaded, or it ends on a failure.
-    xdotool search --sync --name "^$(sed -n "s/^Name=//p" "$tree/$DATADIR/applications/$APP_ID.desktop")\$" > /dev/null & search=$!
+    xdotool search --sync --name "^$(sed -n "/^Name=/{s///p;q}" "$tree/$DATADIR/applications/$APP_ID.desktop")\$" > /dev/null & search=$!
     wait -n "$pid" "$search"
     locale=$tree/$PROGRAMDIR/Locale/zh_CN
     check "the program through its bin link loads its library and Qt's catalogs" '[ "$(grep -oF \

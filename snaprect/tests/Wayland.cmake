@@ -10,6 +10,7 @@ while(layouts)
     list(POP_FRONT layouts name outputs)
     add_wayland_test(NAME tst_wayland_${name} COMMAND $<TARGET_FILE:tst_wayland> capture OUTPUTS "${outputs}" PORTAL)
 endwhile()
+add_wayland_test(NAME tst_wayland_command_line COMMAND $<TARGET_FILE:tst_wayland> commandLine OUTPUTS "1024x768 1280x1024" PORTAL)
 add_wayland_test(NAME tst_wayland_portal_answers OUTPUTS "640x480 1280x1024"
     COMMAND $<TARGET_FILE:tst_wayland> portalAnswers toolbarBackOnThePrimaryOutput)
 # Two 4K monitors drawn by the portal at 1.5: a picture of over 33.5 million

@@ -116,6 +116,8 @@ private slots:
 
     void init()
     {
+        if (QTest::currentTestFunction() == QLatin1String("commandLine"))
+            return;
         m_program.setProcessChannelMode(QProcess::ForwardedChannels);
         m_program.start(SNAPRECT_BINARY, {});
         m_main = X11::waitForWindow("Framzel");
@@ -216,6 +218,7 @@ private slots:
         QTest::newRow("Q leaves") << drag + "key q" << "gone";
         QTest::newRow("Q on the toolbar leaves") << drag + "tool q" << "gone";
         QTest::newRow("Escape on the toolbar leaves") << drag + "tool Escape" << "gone";
+        QTest::newRow("Enter copies and leaves") << drag + "key Return" << "gone";
     }
 
     void gestures()
@@ -252,6 +255,100 @@ private slots:
         QCOMPARE(QDir(m_folder.path()).entryList(QDir::Files), written);
         QVERIFY(X11::windows("保存图像").isEmpty());
         QVERIFY(X11::isViewable(m_overlay));
+    }
+
+    // Each row: the options (files relative to where the program starts),
+    // what the user does ("invert" the root after the grab of a later run, "no display",
+    // or gestures as above), the exit status, and what must come out: files,
+    // "stdout" or "clipboard" holding a rectangle, or text in "out:"/"err:".
+    void commandLine_data()
+    {
+        QTest::addColumn<QString>("arguments");
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("--full --output, no window") << "-f -o a.png" << "" << 0 << "a.png=all";
+        QTest::newRow("--geometry across the seam, clipped") << "--full --geometry 300x100+900+300 --output a.bmp" << "" << 0
+                                                             << "a.bmp=900,300,300,100";
+        QTest::newRow("- writes PNG to standard output") << "-f -g 100x50+10+20 -o -" << "" << 0 << "stdout=10,20,100,50";
+        QTest::newRow("--clipboard outlives the command") << "-f -c -g 100x50+10+20" << "" << 0 << "clipboard=10,20,100,50";
+        QTest::newRow("--clipboard and --output do both") << "-f -c -o a.png" << "" << 0 << "a.png=all clipboard=all";
+        QTest::newRow("--delay waits before the grab") << "-f -d 4000 -o a.ppm" << "invert" << 0 << "a.ppm=all";
+        QTest::newRow("--region, drag and Enter copy") << "-r" << "drag 100,100 300,250;key Return" << 0
+                                                       << "clipboard=100,100,200,150";
+        QTest::newRow("--region, Ctrl+C on the toolbar copies") << "--region" << "drag 200,150 400,300;tool ctrl+c" << 0
+                                                                << "clipboard=200,150,200,150";
+        QTest::newRow("--region, Enter on the toolbar copies") << "--region" << "drag 50,50 250,150;tool Return" << 0
+                                                               << "clipboard=50,50,200,100";
+        QTest::newRow("--region --output, S writes and leaves") << "-r -o a.png" << "drag 100,100 300,250;key s" << 0
+                                                                << "a.png=100,100,200,150";
+        QTest::newRow("--region, Escape leaves with nothing") << "-r" << "key Escape" << 2 << "";
+        QTest::newRow("--version without a display") << "--version" << "no display" << 0 << "out:2.0.0";
+        QTest::newRow("unknown option without a display") << "-f --bogus" << "no display" << 1 << "err:--bogus";
+        QTest::newRow("--delay out of range") << "-f -d 60001" << "" << 1 << "err:-d";
+        QTest::newRow("unwritable folder, no file") << "-f -o missing/a.png" << "" << 1 << "err:missing/a.png";
+        QTest::newRow("unknown format, no file") << "-f -o a.xyz" << "" << 1 << "err:a.xyz";
+        QTest::newRow("--geometry outside the desktop") << "-f -g 10x10+9000+0 -o a.png" << "" << 1 << "err:9000";
+    }
+
+    void commandLine()
+    {
+        QFETCH(QString, arguments);
+        QFETCH(QString, steps);
+        QFETCH(int, status);
+        QFETCH(QString, expected);
+        QImage desktop = m_desktop;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        if (steps == "no display")
+            environment.remove("DISPLAY");
+        QProcess program;
+        program.setProcessEnvironment(environment);
+        program.setWorkingDirectory(m_folder.path());
+        program.start(SNAPRECT_BINARY, arguments.split(' '));
+        if (steps == "invert") {
+            // Once a second run, started later, has grabbed and written.
+            QProcess later;
+            later.start(SNAPRECT_BINARY, {"-f", "-o", "-"});
+            QVERIFY(later.waitForFinished() && later.exitCode() == 0);
+            desktop.invertPixels();
+            X11::setRootPicture(desktop);
+        } else if (steps.startsWith("drag") || steps.startsWith("key")) {
+            QVERIFY((m_overlay = X11::waitForWindow(overlayTitle)));
+            for (const QString &step : steps.split(';')) {
+                const QStringList word = step.split(' ');
+                if (word[0] == "drag")
+                    drag(word[1], word[2]);
+                else
+                    press(word[1], word[0] == "key" ? overlayTitle : toolbarTitle);
+            }
+        }
+        QVERIFY(program.waitForFinished(30000));
+        if (steps == "invert")
+            X11::setRootPicture(m_desktop);
+        const QByteArray out = program.readAllStandardOutput(), error = program.readAllStandardError();
+        QCOMPARE(program.exitCode(), status);
+        QVERIFY2(status != 1 || error.count('\n') == 1, error);
+        QStringList files;
+        for (const QString &item : expected.split(' ', Qt::SkipEmptyParts)) {
+            const QString name = item.section('=', 0, 0);
+            if (name.startsWith("out:") || name.startsWith("err:")) {
+                QVERIFY2((name.startsWith("out:") ? out : error).contains(item.mid(4).toUtf8()), out + error);
+                continue;
+            }
+            QProcess xclip;
+            if (name == "clipboard") {
+                xclip.start("xclip", {"-selection", "clipboard", "-t", "image/png", "-o"});
+                QVERIFY(xclip.waitForFinished());
+            }
+            QFile written(file(name));
+            QVERIFY(name != "stdout" || out.startsWith("\x89PNG"));
+            if (name == "stdout" || name == "clipboard")
+                QVERIFY(written.open(QIODevice::WriteOnly) && written.write(name == "stdout" ? out : xclip.readAll()) > 0);
+            written.close();
+            files.append(name);
+            QCOMPARE(pixelDifference(file(name), desktop.copy(rectangle(item.section('=', 1)) & X11::desktop())), QString());
+        }
+        QCOMPARE(QDir(m_folder.path()).entryList(QDir::Files), files);
     }
 
     // The grabber keeps its shared-memory segment for the next grab; a

@@ -179,6 +179,23 @@ private slots:
         QVERIFY(program.waitForFinished());
     }
 
+    // The options through the real portal: a rectangle across the seam to
+    // standard output, exact; the clipboard, which a program without focus
+    // may not set here, refused in words.
+    void commandLine()
+    {
+        QVERIFY(!m_desktop.isNull() || setUpDesktop());
+        QProcess program;
+        program.start(SNAPRECT_BINARY, {"-f", "-g", "400x200+900+100", "-o", "-"});
+        QVERIFY2(program.waitForFinished(30000) && program.exitCode() == 0, program.readAllStandardError());
+        QCOMPARE(QImage::fromData(program.readAllStandardOutput()).convertToFormat(QImage::Format_RGB32),
+                 m_desktop.copy(900, 100, 400, 200));
+        program.start(SNAPRECT_BINARY, {"--full", "--clipboard"});
+        QVERIFY(program.waitForFinished(30000));
+        const QByteArray error = program.readAllStandardError();
+        QVERIFY2(program.exitCode() == 1 && error.contains("wl-copy"), error);
+    }
+
     void portalAnswers_data()
     {
         QTest::addColumn<int>("response");

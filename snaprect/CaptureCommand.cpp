@@ -1,0 +1,116 @@
+#include "CaptureCommand.h"
+
+#include "ClipboardServer.h"
+#include "SaveImage.h"
+#include "TSnapRectForm.h"
+#include "TSnapRectToolForm.h"
+#include "platform/ScreenGrabber.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QImageWriter>
+#include <QPixmap>
+#include <QTimer>
+
+CaptureCommand::CaptureCommand(const CommandLine &options)
+    : m_options(options)
+{
+}
+
+CaptureCommand::~CaptureCommand() = default;
+
+void CaptureCommand::start()
+{
+    const bool wholeDesktop = m_options.mode == CommandLine::Mode::Full;
+    if (!wholeDesktop) {
+        m_overlay = std::make_unique<TSnapRectForm>(nullptr);
+        m_overlay->prepare();
+    }
+    QTimer::singleShot(m_options.delayMs, this, [this, wholeDesktop] {
+        ScreenGrabber::instance().requestDesktop(this, [this, wholeDesktop](const QPixmap &desktop, const QString &failure) {
+            if (desktop.isNull()) {
+                printError(QStringLiteral("无法截取屏幕：%1").arg(failure));
+                finish(CommandLine::Failed);
+            } else if (wholeDesktop) {
+                fullScreen(desktop);
+            } else {
+                region(desktop);
+            }
+        });
+    });
+}
+
+void CaptureCommand::fullScreen(const QPixmap &desktop)
+{
+    QPixmap picture = desktop;
+    if (!m_options.geometry.isNull()) {
+        const QRect area = m_options.geometry & desktop.rect();
+        if (area.isEmpty()) {
+            const QRect &g = m_options.geometry;
+            printError(QStringLiteral("矩形 %1x%2+%3+%4 不在桌面（%5x%6）之内")
+                           .arg(g.width()).arg(g.height()).arg(g.x()).arg(g.y()).arg(desktop.width()).arg(desktop.height()));
+            finish(CommandLine::Failed);
+            return;
+        }
+        picture = desktop.copy(area);
+    }
+    if (m_options.output.isEmpty() && !m_options.clipboard)
+        finish(saveImage(nullptr, picture).isEmpty() ? CommandLine::Left : CommandLine::Done);
+    else
+        finish(deliver(picture, m_options.clipboard) ? CommandLine::Done : CommandLine::Failed);
+}
+
+void CaptureCommand::region(const QPixmap &desktop)
+{
+    // With an output file, S and Enter write there; otherwise Enter copies.
+    const bool copy = m_options.output.isEmpty();
+    m_overlay->setSaveTakesSelection(!copy);
+    connect(m_overlay.get(), &TSnapRectForm::selectionTaken, this, [this, copy](const QPixmap &picture) {
+        // Out of the way, and deaf to a second Enter, while the clipboard's
+        // owner starts.
+        m_overlay->toolForm()->hide();
+        m_overlay->hide();
+        finish(deliver(picture, copy) ? CommandLine::Done : CommandLine::Failed);
+    });
+    connect(m_overlay.get(), &TSnapRectForm::saved, this, [this] { m_saved = true; });
+    connect(m_overlay.get(), &QDialog::finished, this,
+            [this] { finish(m_saved ? CommandLine::Done : CommandLine::Left); });
+    m_overlay->snapRect(desktop);
+    m_overlay->show();
+}
+
+bool CaptureCommand::deliver(const QPixmap &picture, bool copy)
+{
+    if (m_options.output == QLatin1String("-")) {
+        QFile standardOutput;
+        QImageWriter writer(&standardOutput, "png");
+        if (!standardOutput.open(stdout, QIODevice::WriteOnly) || !writer.write(picture.toImage())
+            || !standardOutput.flush()) {
+            printError(QStringLiteral("无法写入标准输出：%1").arg(standardOutput.errorString()));
+            return false;
+        }
+    } else if (!m_options.output.isEmpty()) {
+        const QString problem = writePixmap(picture, m_options.output);
+        if (!problem.isEmpty()) {
+            printError(QStringLiteral("图像没有保存到“%1”：%2").arg(m_options.output, problem));
+            return false;
+        }
+    }
+    if (copy) {
+        const QString problem = handOverToClipboard(picture.toImage());
+        if (!problem.isEmpty()) {
+            printError(problem);
+            return false;
+        }
+    }
+    return true;
+}
+
+void CaptureCommand::finish(int status)
+{
+    // The overlay's closing follows a copy; the first outcome counts.
+    if (m_finished)
+        return;
+    m_finished = true;
+    QCoreApplication::exit(status);
+}
