@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
 #include <QImageWriter>
@@ -17,7 +18,9 @@
 namespace {
 // How long the detached copy may take to start and own the clipboard.
 constexpr int ownerStartMs = 20000;
-}
+// The picture's scratch file, in the temporary folder.
+constexpr char handOverPrefix[] = "snaprect-clipboard-";
+} // namespace
 
 QString handOverToClipboard(const QImage &picture)
 {
@@ -25,7 +28,7 @@ QString handOverToClipboard(const QImage &picture)
     if (!refusal.isEmpty())
         return refusal;
     // Handed over in a private file that the copy removes once read.
-    QTemporaryFile file(QDir::temp().filePath(QStringLiteral("snaprect-clipboard-XXXXXX.png")));
+    QTemporaryFile file(QDir::temp().filePath(QLatin1String(handOverPrefix) + QStringLiteral("XXXXXX.png")));
     file.setAutoRemove(false);
     QImageWriter writer(&file, "png");
     if (!file.open() || !writer.write(picture) || !file.flush()) {
@@ -60,7 +63,11 @@ QString handOverToClipboard(const QImage &picture)
 int serveClipboard(const QString &fileName)
 {
     const QImage picture(fileName);
-    QFile::remove(fileName);
+    // Only a file that handOverToClipboard() made goes: the option is one
+    // that anybody may type, with a picture of their own.
+    const QFileInfo file(fileName);
+    if (file.dir() == QDir::temp() && file.fileName().startsWith(QLatin1String(handOverPrefix)))
+        QFile::remove(fileName);
     if (picture.isNull())
         return CommandLine::Failed;
     QClipboard *clipboard = QGuiApplication::clipboard();
