@@ -57,6 +57,7 @@ TSnapRectForm::TSnapRectForm(QWidget *parent)
     connect(m_toolForm, &TSnapRectToolForm::onReSelect, this, &TSnapRectForm::onReSelect);
     connect(m_toolForm, &TSnapRectToolForm::onExit, this, &TSnapRectForm::onExit);
     connect(m_toolForm, &TSnapRectToolForm::onCopy, this, &TSnapRectForm::takeSelection);
+    connect(m_toolForm, &TSnapRectToolForm::otherKey, this, &TSnapRectForm::handleKey);
     // The whole-screen button has no signal of its own on the toolbar; a click
     // on it does what F does.
     connect(m_toolForm->fullScreenButton(), &QAbstractButton::clicked, this, &TSnapRectForm::fullScreenSave);
@@ -118,6 +119,7 @@ void TSnapRectForm::coverScreens(const ScreenGrabber &grabber)
     QScreen *primary = QGuiApplication::primaryScreen();
     m_scale = grabber.pixelsPerUnit(primary);
     m_frameWidth = qMax(1, qRound(m_scale));
+    m_readout = SelectionReadout(m_scale);
     const QList<QScreen *> screens = QGuiApplication::screens();
     QRect captured;
     for (const QScreen *screen : screens)
@@ -164,12 +166,6 @@ void TSnapRectForm::placeOnScreen(QWidget *window, QScreen *screen, bool fullScr
 
 void TSnapRectForm::embedToolbar(QWidget *surface, const QPoint &at)
 {
-    if (m_toolForm->isWindow()) {
-        // Keys stay with the overlay's windows: a focused button would take
-        // Escape as the start of its own handling.
-        for (QWidget *child : m_toolForm->findChildren<QWidget *>())
-            child->setFocusPolicy(Qt::NoFocus);
-    }
     if (m_toolForm->parentWidget() != surface || m_toolForm->isWindow()) {
         const bool visible = m_toolForm->isVisible();
         m_toolForm->setParent(surface, Qt::Widget);
@@ -335,7 +331,12 @@ bool TSnapRectForm::isStrictlyInside(const QPoint &p) const
 
 void TSnapRectForm::moveRectangle(const QPoint &p)
 {
-    const QPoint d = p - m_lastPos;
+    shiftRectangle(p - m_lastPos);
+    m_lastPos = p;
+}
+
+void TSnapRectForm::shiftRectangle(const QPoint &d)
+{
     m_left += d.x();
     m_right += d.x();
     m_top += d.y();
@@ -359,7 +360,16 @@ void TSnapRectForm::moveRectangle(const QPoint &p)
         m_bottom = m_desktopSize.height();
         m_top = m_desktopSize.height() - h;
     }
-    m_lastPos = p;
+}
+
+void TSnapRectForm::resizeRectangle(const QPoint &d)
+{
+    // Never less than one pixel, never past the desktop: a rectangle of no
+    // width held at the right edge gives up its last column.
+    m_left = qMin(m_left, m_desktopSize.width() - 1);
+    m_top = qMin(m_top, m_desktopSize.height() - 1);
+    m_right = qBound(m_left + 1, m_right + d.x(), m_desktopSize.width());
+    m_bottom = qBound(m_top + 1, m_bottom + d.y(), m_desktopSize.height());
 }
 
 void TSnapRectForm::setSurfaceCursor(Qt::CursorShape shape)
@@ -383,6 +393,11 @@ QPoint TSnapRectForm::toCapture(const QWidget *surface, const QPointF &position)
     return originOf(surface) + (position * scaleOf(surface)).toPoint();
 }
 
+QRect TSnapRectForm::selectionBox() const
+{
+    return QRect(m_left, m_top, m_right - m_left, m_bottom - m_top);
+}
+
 QRect TSnapRectForm::selectionArea() const
 {
     // The frame lies on the first column and row and just past the last ones.
@@ -395,7 +410,14 @@ void TSnapRectForm::repaintChange(const QRect &before)
     // left it, and both frames. A drag then costs what the pointer swept,
     // not the size of the selection.
     const QRect after = selectionArea();
-    const QRegion changed = QRegion(before).xored(after) + outline(before, m_frameWidth) + outline(after, m_frameWidth);
+    const int k = m_frameWidth;
+    repaintCapture(QRegion(before).xored(after) + outline(before, k) + outline(after, k)
+                   + m_readout.area(before.adjusted(0, 0, -k, -k), m_desktopSize)
+                   + m_readout.area(selectionBox(), m_desktopSize));
+}
+
+void TSnapRectForm::repaintCapture(const QRegion &changed)
+{
     for (QWidget *surface : surfaces()) {
         const qreal scale = scaleOf(surface);
         // A pixel to spare for the window system's own rounding at
@@ -511,10 +533,17 @@ void TSnapRectForm::mouseReleaseEvent(QMouseEvent *event)
 
 void TSnapRectForm::keyPressEvent(QKeyEvent *event)
 {
-    // Modifiers are not looked at but for Ctrl+C, and QDialog's own Escape
-    // and Enter handling must not run: Escape leaves through onExit() like Q.
+    handleKey(event);
+}
+
+void TSnapRectForm::handleKey(QKeyEvent *event)
+{
+    // S, R, F, Q and Escape act whatever the modifiers but for Ctrl+C, and
+    // QDialog's own Escape and Enter handling must not run: Escape leaves
+    // through onExit() like Q.
     if (isCopyKey(event)) {
         takeSelection();
+        event->accept();
         return;
     }
     switch (event->key()) {
@@ -532,8 +561,45 @@ void TSnapRectForm::keyPressEvent(QKeyEvent *event)
         fullScreenSave();
         break;
     default:
-        break;
+        event->setAccepted(nudgeSelection(event));
+        return;
     }
+    event->accept();
+}
+
+bool TSnapRectForm::nudgeSelection(const QKeyEvent *event)
+{
+    QPoint d;
+    switch (event->key()) {
+    case Qt::Key_Left:
+        d = QPoint(-1, 0);
+        break;
+    case Qt::Key_Right:
+        d = QPoint(1, 0);
+        break;
+    case Qt::Key_Up:
+        d = QPoint(0, -1);
+        break;
+    case Qt::Key_Down:
+        d = QPoint(0, 1);
+        break;
+    default:
+        return false;
+    }
+    // Nothing is selected after a reset.
+    if (m_left < 0 || m_top < 0)
+        return true;
+    if (event->modifiers() & Qt::ControlModifier)
+        d *= 10;
+    const QRect before = selectionArea();
+    // Shift moves the right or bottom edge; otherwise the rectangle moves
+    // and stops at the desktop's edges as a drag does.
+    if (event->modifiers() & Qt::ShiftModifier)
+        resizeRectangle(d);
+    else
+        shiftRectangle(d);
+    repaintChange(before);
+    return true;
 }
 
 void TSnapRectForm::paintEvent(QPaintEvent *event)
@@ -556,7 +622,7 @@ void TSnapRectForm::paintSurface(QWidget *surface, const QRegion &region) const
     // screen's, relative to the surface's origin.
     painter.setTransform(QTransform::fromScale(1 / ratio, 1 / ratio));
     const QRect picture(-origin, m_fullPixmap.size());
-    const QRect selection = QRect(m_left, m_top, m_right - m_left, m_bottom - m_top).translated(-origin);
+    const QRect selection = selectionBox().translated(-origin);
     const QColor shade(0, 0, 0, shadeAlpha);
     for (const QRect &dirty : region) {
         const QRect area = scaledOutwards(dirty, ratio);
@@ -581,6 +647,7 @@ void TSnapRectForm::paintSurface(QWidget *surface, const QRegion &region) const
     painter.fillRect(QRect(topLeft + QPoint(0, height), QSize(width + k, k)), Qt::green);
     painter.fillRect(QRect(topLeft, QSize(k, height + k)), Qt::green);
     painter.fillRect(QRect(topLeft + QPoint(width, 0), QSize(k, height + k)), Qt::green);
+    m_readout.paint(painter, selectionBox(), m_desktopSize, origin);
 }
 
 void TSnapRectForm::showEvent(QShowEvent *event)

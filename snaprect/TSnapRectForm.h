@@ -1,5 +1,7 @@
 #pragma once
 
+#include "SelectionReadout.h"
+
 #include <QDialog>
 #include <QList>
 #include <QPixmap>
@@ -103,6 +105,10 @@ private:
     static bool claimOverlayKey(QEvent *event);
     static bool isCopyKey(const QKeyEvent *event);
     void takeSelection();
+    /// Acts on a key of the overlay, from any of its windows or the toolbar;
+    /// accepts the event when the key is the overlay's.
+    void handleKey(QKeyEvent *event);
+    bool nudgeSelection(const QKeyEvent *event);
 
     void coverScreens(const ScreenGrabber &grabber);
     void placeOnScreen(QWidget *window, QScreen *screen, bool fullScreen);
@@ -114,11 +120,15 @@ private:
     void beginRectangle(const QPoint &p);
     bool isStrictlyInside(const QPoint &p) const;
     void moveRectangle(const QPoint &p);
+    void shiftRectangle(const QPoint &d);
+    void resizeRectangle(const QPoint &d);
     QPoint originOf(const QWidget *surface) const;
     qreal scaleOf(const QWidget *surface) const;
     QPoint toCapture(const QWidget *surface, const QPointF &position) const;
+    QRect selectionBox() const;
     QRect selectionArea() const;
     void repaintChange(const QRect &before);
+    void repaintCapture(const QRegion &changed);
     void releaseWindowMemory();
     void waitForWindowMemory();
     void setSurfaceCursor(Qt::CursorShape shape);
@@ -142,5 +152,6 @@ private:
     bool m_paintedWhole = false;    // since the last show
     int m_windowsToExpose = 0;      // before the toolbar window is shown
     QList<TSnapRectSurface *> m_surfaces;
+    SelectionReadout m_readout;
     std::future<void> m_windowMemory; // the buffer's memory being readied
 };

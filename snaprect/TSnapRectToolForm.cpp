@@ -15,6 +15,11 @@ TSnapRectToolForm::TSnapRectToolForm(QWidget *parent)
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint
                    | Qt::CustomizeWindowHint);
 
+    // The keys belong to the overlay: a focused button would take Escape as
+    // the start of its own handling and the arrows as focus moves.
+    for (QWidget *child : findChildren<QWidget *>())
+        child->setFocusPolicy(Qt::NoFocus);
+
     connect(ui->btnSave, &QPushButton::clicked, this, &TSnapRectToolForm::saveClick);
     connect(ui->btnReSelect, &QPushButton::clicked, this, &TSnapRectToolForm::reSelectClick);
     connect(ui->btnExit, &QPushButton::clicked, this, &TSnapRectToolForm::exitClick);
@@ -71,5 +76,8 @@ void TSnapRectToolForm::keyPressEvent(QKeyEvent *event)
         exitClick();
         return;
     }
-    QDialog::keyPressEvent(event);
+    event->ignore();
+    emit otherKey(event);
+    if (!event->isAccepted())
+        QDialog::keyPressEvent(event);
 }

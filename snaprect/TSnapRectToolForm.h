@@ -28,6 +28,9 @@ signals:
     void onExit();
     /// Enter or Ctrl+C: copy the selection and leave.
     void onCopy();
+    /// A key that the toolbar has no use for, such as an arrow, for the
+    /// overlay; accepted by whoever handles it.
+    void otherKey(QKeyEvent *event);
 
 protected:
     bool event(QEvent *event) override;

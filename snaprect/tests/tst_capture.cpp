@@ -81,7 +81,7 @@ class tst_Capture : public QObject
 
     // Where what the monitors show differs from \a expected, outside
     // \a ignored, by more than a level of rounding.
-    static QString shownDifference(const QImage &expected, const QRect &ignored)
+    static QString shownDifference(const QImage &expected, const QRegion &ignored)
     {
         for (const QRect &monitor : X11::monitors()) {
             const QImage shown = X11::screenPicture(monitor);
@@ -159,7 +159,8 @@ private slots:
         QCOMPARE(pixelDifference(file("full.png"), m_desktop.copy(X11::desktop())), QString());
 
         const QStringList ends = qEnvironmentVariable("DRAG").split(' ');
-        const QRect selection(rectangle(ends[0]).topLeft(), rectangle(ends[1]).topLeft() - QPoint(1, 1));
+        // Moved a pixel to the left by a key, then the right edge back by another.
+        const QRect selection = QRect(rectangle(ends[0]).topLeft(), rectangle(ends[1]).topLeft() - QPoint(1, 1)).adjusted(-1, 0, 0, 0);
         clickMainButton("btnSnapRect");
         const X11::Window toolbar = X11::waitForWindow(toolbarTitle);
         // Above the overlay's window that it lies on, one of one per monitor on some layouts.
@@ -178,6 +179,8 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT((toolbarArea = X11::geometry(toolbar).adjusted(-40, -40, 40, 40)).contains(rectangle(ends[1]).topLeft()),
                                  15000);
         QTRY_VERIFY_WITH_TIMEOUT(toolbarOnTop(), 15000);
+        press("Left");
+        press("shift+Right");
         QImage expected = m_desktop;
         const int k = qMax(1, qRound(qApp->devicePixelRatio()));
         QPainter painter(&expected);
@@ -185,7 +188,10 @@ private slots:
         painter.fillRect(selection.adjusted(0, 0, k, k), Qt::green);
         painter.drawImage(selection.adjusted(k, k, 0, 0), m_desktop, selection.adjusted(k, k, 0, 0));
         painter.end();
-        QTRY_COMPARE_WITH_TIMEOUT(shownDifference(expected, toolbarArea), QString(), 15000);
+        // The size, in a label above the selection, and nowhere else.
+        const QRect label(selection.topLeft() - QPoint(0, 40 * k), QSize(200 * k, 40 * k));
+        QTRY_COMPARE_WITH_TIMEOUT(shownDifference(expected, QRegion(toolbarArea) + label), QString(), 15000);
+        QVERIFY2(!shownDifference(expected, toolbarArea).isEmpty(), "no size shown");
         press("s");
         QVERIFY(save("region.png"));
         QCOMPARE(pixelDifference(file("region.png"), m_desktop.copy(selection)), QString());
@@ -214,6 +220,19 @@ private slots:
         QTest::newRow("R reselects, S then saves the whole") << drag + "key r;key s;save a.png" << "a.png=all";
         QTest::newRow("two saves in a row, F undimmed") << drag + "key s;save a.ppm;key f;save b.bmp" << "a.ppm=100,100,200,150 b.bmp=all";
         QTest::newRow("toolbar S, R, F") << drag + "tool s;save a.xpm;tool r;tool f;save b.png" << "a.xpm=100,100,200,150 b.png=all";
+        QTest::newRow("arrows by one, Ctrl+arrows by ten") << drag + "key Right;key Down;key ctrl+Left;key s;save a.png"
+                                                           << "a.png=91,101,200,150";
+        QTest::newRow("Shift+arrows move the right and bottom edges")
+            << drag + "key shift+Right;key shift+ctrl+Up;key s;save a.png" << "a.png=100,100,201,140";
+        QTest::newRow("Shift+arrows never below one pixel")
+            << "drag 100,100 102,102;key shift+ctrl+Left;key shift+Up;key shift+Up;key s;save a.png" << "a.png=100,100,1,1";
+        QTest::newRow("arrows stop at the top left") << "drag 5,5 205,155;key ctrl+Left;key ctrl+Up;key s;save a.png"
+                                                     << "a.png=0,0,200,150";
+        QTest::newRow("arrows stop at the bottom right")
+            << "drag 1000,700 1020,760;key ctrl+Right;key ctrl+Down;key shift+ctrl+Right;key s;save a.png"
+            << "a.png=1004,708,20,60";
+        QTest::newRow("toolbar arrows, Shift+S") << drag + "tool Left;tool shift+Down;tool shift+s;save a.png"
+                                                 << "a.png=99,100,200,151";
         QTest::newRow("Escape leaves") << drag + "key Escape" << "gone";
         QTest::newRow("Q leaves") << drag + "key q" << "gone";
         QTest::newRow("Q on the toolbar leaves") << drag + "tool q" << "gone";
