@@ -7,6 +7,7 @@
 #include "platform/ScreenGrabber.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QFile>
 #include <QImageWriter>
 #include <QPixmap>
@@ -55,7 +56,7 @@ void CaptureCommand::fullScreen(const QPixmap &desktop)
         picture = desktop.copy(area);
     }
     if (m_options.output.isEmpty() && !m_options.clipboard)
-        finish(saveImage(nullptr, picture).isEmpty() ? CommandLine::Left : CommandLine::Done);
+        finish(saveImage(nullptr, picture, QDateTime::currentDateTime()).isEmpty() ? CommandLine::Left : CommandLine::Done);
     else
         finish(deliver(picture, m_options.clipboard) ? CommandLine::Done : CommandLine::Failed);
 }

@@ -1,5 +1,8 @@
 #include "SaveImage.h"
 
+#include "SaveSettings.h"
+
+#include <QDateTime>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -10,6 +13,8 @@
 #include <QScreen>
 #include <QStandardPaths>
 #include <QStyle>
+
+#include <algorithm>
 
 namespace {
 
@@ -22,19 +27,16 @@ const QStringList nameFilters = {
     QStringLiteral("PPM 图像 (*.ppm)"),
 };
 
-// The folder of the last save, so that the next dialog opens there; empty
-// until then, which opens the working directory.
-QString lastFolder;
-
-// Where the dialog opens: the folder of the last save or, the first time, the
-// working directory (the program's folder), unless the user may not write
-// there (an installed program), then the user's pictures.
-QString startFolder()
+// Where the dialog opens: the folder of the last save or, the first time (or
+// when that folder is gone), the working directory (the program's folder),
+// unless the user may not write there (an installed program), then the
+// user's pictures.
+QString startFolder(const QString &lastFolder)
 {
-    if (!lastFolder.isEmpty())
+    if (!lastFolder.isEmpty() && QFileInfo(lastFolder).isDir())
         return lastFolder;
     if (QFileInfo(QDir::currentPath()).isWritable())
-        return QString();
+        return QDir::currentPath();
     const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
     return QFileInfo(pictures).isDir() ? pictures : QDir::homePath();
 }
@@ -55,6 +57,19 @@ void fitOnScreen(QDialog &dialog, const QWidget *parent)
     const QScreen *screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
     const int titleBar = dialog.style()->pixelMetric(QStyle::PM_TitleBarHeight);
     dialog.resize(dialog.sizeHint().boundedTo(screen->availableGeometry().size() - QSize(0, titleBar)));
+}
+
+// The type is that of the file written, whatever type was chosen in the
+// dialog, so that the next proposal has the suffix the user went for. A
+// settings file that cannot be written costs only the convenience.
+void remember(SaveSettings &settings, const QString &fileName, const QString &chosenFilter)
+{
+    const QString suffix = QFileInfo(fileName).suffix().toLower();
+    const auto written = std::find_if(nameFilters.cbegin(), nameFilters.cend(),
+                                      [&suffix](const QString &filter) { return suffixOfFilter(filter) == suffix; });
+    settings.folder = QFileInfo(fileName).absolutePath();
+    settings.fileType = int(written != nameFilters.cend() ? written - nameFilters.cbegin() : nameFilters.indexOf(chosenFilter));
+    settings.save();
 }
 
 } // namespace
@@ -88,14 +103,20 @@ QString writePixmap(const QPixmap &pixmap, const QString &fileName)
     return {};
 }
 
-QString saveImage(QWidget *parent, const QPixmap &pixmap)
+QString saveImage(QWidget *parent, const QPixmap &pixmap, const QDateTime &taken)
 {
-    QFileDialog dialog(parent, dialogCaption, startFolder());
+    SaveSettings settings;
+    settings.load();
+    const QString filter = nameFilters.value(settings.fileType, nameFilters.first());
+    QFileDialog dialog(parent, dialogCaption, startFolder(settings.folder));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilters(nameFilters);
-    dialog.selectNameFilter(nameFilters.first());
-    dialog.setDefaultSuffix(suffixOfFilter(nameFilters.first()));
+    dialog.selectNameFilter(filter);
+    dialog.setDefaultSuffix(suffixOfFilter(filter));
+    // Return alone saves.
+    dialog.selectFile(QStringLiteral("SnapRect_%1.%2").arg(taken.toString(QStringLiteral("yyyyMMdd_HHmmss")),
+                                                          suffixOfFilter(filter)));
     QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
                      [&dialog](const QString &filter) { dialog.setDefaultSuffix(suffixOfFilter(filter)); });
     fitOnScreen(dialog, parent);
@@ -107,7 +128,7 @@ QString saveImage(QWidget *parent, const QPixmap &pixmap)
         const QString fileName = chosen.first();
         const QString problem = writePixmap(pixmap, fileName);
         if (problem.isEmpty()) {
-            lastFolder = QFileInfo(fileName).absolutePath();
+            remember(settings, fileName, dialog.selectedNameFilter());
             return fileName;
         }
         QMessageBox::warning(parent, dialogCaption,

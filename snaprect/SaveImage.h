@@ -2,16 +2,19 @@
 
 #include <QString>
 
+class QDateTime;
 class QPixmap;
 class QWidget;
 
 /// Asks the user for a file name and writes \a pixmap there, in the format
 /// that the name's suffix names (PNG, JPEG, BMP, XPM, PPM). A name typed
-/// without a suffix gets the one of the selected file type. When writing
+/// without a suffix gets the one of the selected file type. The dialog opens
+/// in the folder of the last save, even of an earlier run, with its file type
+/// chosen, and proposes a name made of \a taken, the picture's time. When writing
 /// fails the user is told why and asked again; an existing file is replaced
 /// only by a complete new one.
 /// Returns the name written, or an empty string when the user cancelled.
-QString saveImage(QWidget *parent, const QPixmap &pixmap);
+QString saveImage(QWidget *parent, const QPixmap &pixmap, const QDateTime &taken);
 
 /// Writes \a pixmap to \a fileName in the format that its suffix names;
 /// an existing file is replaced only by a complete new one, and a failed write

@@ -14,6 +14,7 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QScreen>
@@ -130,7 +131,7 @@ void TMainForm::fullScreenTimer()
         if (picture.isNull())
             captureFailed(failure);
         else
-            saveImage(this, picture);
+            saveImage(this, picture, QDateTime::currentDateTime());
     });
 }
 

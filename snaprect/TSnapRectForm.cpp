@@ -102,6 +102,7 @@ void TSnapRectForm::snapRect(const QPixmap &desktop)
     // another picture as large as the desktop to fill before the overlay can
     // show, and to keep while it does.
     m_fullPixmap = desktop;
+    m_taken = QDateTime::currentDateTime();
     for (QWidget *surface : surfaces())
         surface->update();
     // A toolbar window waits for the overlay's windows: see showEvent().
@@ -274,7 +275,7 @@ void TSnapRectForm::onSave()
         takeSelection();
         return;
     }
-    if (!saveImage(dialogParent(), m_fullPixmap.copy(selectionRect())).isEmpty())
+    if (!saveImage(dialogParent(), m_fullPixmap.copy(selectionRect()), m_taken).isEmpty())
         emit saved();
     takeKeyboardBack();
 }
@@ -290,7 +291,7 @@ void TSnapRectForm::onReSelect()
 
 void TSnapRectForm::fullScreenSave()
 {
-    if (!saveImage(dialogParent(), m_fullPixmap).isEmpty())
+    if (!saveImage(dialogParent(), m_fullPixmap, m_taken).isEmpty())
         emit saved();
     takeKeyboardBack();
 }

@@ -2,6 +2,7 @@
 
 #include "SelectionReadout.h"
 
+#include <QDateTime>
 #include <QDialog>
 #include <QList>
 #include <QPixmap>
@@ -135,6 +136,7 @@ private:
     void takeKeyboardBack();
 
     QPixmap m_fullPixmap;
+    QDateTime m_taken;              // when m_fullPixmap was grabbed
     int m_left = 0;
     int m_top = 0;
     int m_right = 0;

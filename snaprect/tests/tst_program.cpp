@@ -25,6 +25,7 @@ class tst_Program : public QObject
     Q_OBJECT
 
     UrlRecorder m_browser;
+    const QPixmap picture = QPixmap::fromImage(patternPicture(QSize(100, 80)));
 
 private slots:
     // Each row: the name typed (into a folder holding "old.png"), the file
@@ -77,7 +78,7 @@ private slots:
             setrlimit(RLIMIT_FSIZE, &normal);
             qobject_cast<QMessageBox *>(warning)->reject();
         }); // and the dialog offered again is rejected
-        const QString saved = saveImage(nullptr, QPixmap::fromImage(patternPicture(QSize(100, 80))));
+        const QString saved = saveImage(nullptr, picture, {});
         setrlimit(RLIMIT_FSIZE, &normal);
         QCOMPARE(saved, written.isEmpty() ? QString() : folder.filePath(written));
         QCOMPARE(answerer.offScreen, QStringList());
@@ -88,6 +89,48 @@ private slots:
         }
         QCOMPARE(QDir(folder.path()).entryList(QDir::Files).size(), written.isEmpty() ? 1 : 2);
         QVERIFY(old.open(QIODevice::ReadOnly) && old.readAll() == "precious");
+    }
+
+    // Each row: the settings file of an earlier run (none when empty; %1 is a
+    // new folder, also the working folder), and where Return alone saves a
+    // capture of 2026-01-02 03:04:05. The next save, from another working
+    // folder, opens in the same folder with the same file type.
+    void proposedNameAndRememberedFolder_data()
+    {
+        QTest::addColumn<QString>("settings");
+        QTest::addColumn<QString>("saved");
+        const QString png = "SnapRect_20260102_030405.png";
+        QTest::newRow("no settings file") << "" << png;
+        QTest::newRow("last folder and type") << R"(<snaprect><save folder="%1/sub" type="1"/></snaprect>)"
+                                              << "sub/SnapRect_20260102_030405.jpg";
+        QTest::newRow("malformed file ignored") << R"(<snaprect><save folder="%1/sub" type="1"/>)" << png;
+        QTest::newRow("folder gone, unknown type") << R"(<snaprect><save folder="%1/gone" type="7"/></snaprect>)" << png;
+    }
+
+    void proposedNameAndRememberedFolder()
+    {
+        QFETCH(QString, settings);
+        QFETCH(QString, saved);
+        QTemporaryDir folder;
+        QVERIFY(QDir(folder.path()).mkpath("sub") && QDir(folder.path()).mkpath("elsewhere"));
+        const QString config = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+        QFile file(config + "/save.xml");
+        file.remove();
+        QVERIFY(settings.isEmpty()
+                || (QDir().mkpath(config) && file.open(QIODevice::WriteOnly) && file.write(settings.arg(folder.path()).toUtf8())));
+        file.close();
+        ModalAnswerer answerer;
+        for (int save = 0; save < 2; ++save)
+            answerer.then([](QWidget *dialog) { QTest::keyClick(dialog, Qt::Key_Return); });
+        const QString working = QDir::currentPath();
+        const QDateTime taken(QDate(2026, 1, 2), QTime(3, 4, 5));
+        QDir::setCurrent(folder.path());
+        const QString first = saveImage(nullptr, picture, taken);
+        QDir::setCurrent(folder.filePath("elsewhere"));
+        const QString second = saveImage(nullptr, picture, taken.addSecs(1));
+        QDir::setCurrent(working);
+        QCOMPARE(first, folder.filePath(saved));
+        QCOMPARE(second, folder.filePath(QString(saved).replace("05.", "06.")));
     }
 
     void updateQuestion_data()

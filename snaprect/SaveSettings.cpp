@@ -1,0 +1,55 @@
+#include "SaveSettings.h"
+
+#include <QDir>
+#include <QStandardPaths>
+#include <QXmlStreamReader>
+#include <QXmlStreamWriter>
+
+QString SaveSettings::fileName()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) + QStringLiteral("/save.xml");
+}
+
+void SaveSettings::load()
+{
+    OvXmlFile::load(fileName());
+}
+
+bool SaveSettings::save()
+{
+    return QDir().mkpath(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation))
+           && OvXmlFile::save(fileName());
+}
+
+void SaveSettings::readParse(QXmlStreamReader *reader)
+{
+    if (!reader->readNextStartElement() || reader->name() != QLatin1String("snaprect"))
+        return;
+    while (reader->readNextStartElement()) {
+        if (reader->name() == QLatin1String("save")) {
+            folder = reader->attributes().value(QLatin1String("folder")).toString();
+            readInteger(reader, QStringLiteral("type"), fileType);
+        }
+        reader->skipCurrentElement();
+    }
+    // A document cut short or garbled anywhere counts as none at all.
+    while (!reader->atEnd())
+        reader->readNext();
+    if (reader->hasError()) {
+        folder.clear();
+        fileType = 0;
+    }
+}
+
+void SaveSettings::writeParse(QXmlStreamWriter *writer)
+{
+    writer->setAutoFormatting(true);
+    writer->writeStartDocument();
+    writer->writeStartElement(QStringLiteral("snaprect"));
+    writer->writeStartElement(QStringLiteral("save"));
+    writer->writeAttribute(QStringLiteral("folder"), folder);
+    writeInteger(writer, QStringLiteral("type"), fileType);
+    writer->writeEndElement();
+    writer->writeEndElement();
+    writer->writeEndDocument();
+}
