@@ -9,6 +9,7 @@
 
 #include <QAbstractButton>
 #include <QBackingStore>
+#include <QCursor>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -103,6 +104,7 @@ void TSnapRectForm::snapRect(const QPixmap &desktop)
     // show, and to keep while it does.
     m_fullPixmap = desktop;
     m_taken = QDateTime::currentDateTime();
+    m_windows = ScreenGrabber::instance().windowsAtGrab();
     for (QWidget *surface : surfaces())
         surface->update();
     // A toolbar window waits for the overlay's windows: see showEvent().
@@ -561,6 +563,9 @@ void TSnapRectForm::handleKey(QKeyEvent *event)
     case Qt::Key_F:
         fullScreenSave();
         break;
+    case Qt::Key_W:
+        selectWindowUnderPointer();
+        break;
     default:
         event->setAccepted(nudgeSelection(event));
         return;
@@ -601,6 +606,33 @@ bool TSnapRectForm::nudgeSelection(const QKeyEvent *event)
         shiftRectangle(d);
     repaintChange(before);
     return true;
+}
+
+void TSnapRectForm::selectWindowUnderPointer()
+{
+    const QPoint p = pointerInCapture();
+    for (const QRect &window : std::as_const(m_windows)) {
+        if (window.contains(p)) {
+            const QRect before = selectionArea();
+            m_left = window.left();
+            m_top = window.top();
+            m_right = window.right() + 1;
+            m_bottom = window.bottom() + 1;
+            m_state = Selected;
+            repaintChange(before);
+            return;
+        }
+    }
+}
+
+QPoint TSnapRectForm::pointerInCapture() const
+{
+    const QPoint global = QCursor::pos();
+    for (QWidget *surface : surfaces()) {
+        if (surface->geometry().contains(global))
+            return toCapture(surface, surface->mapFromGlobal(QPointF(global)));
+    }
+    return QPoint(-1, -1);
 }
 
 void TSnapRectForm::paintEvent(QPaintEvent *event)

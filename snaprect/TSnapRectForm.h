@@ -110,6 +110,8 @@ private:
     /// accepts the event when the key is the overlay's.
     void handleKey(QKeyEvent *event);
     bool nudgeSelection(const QKeyEvent *event);
+    void selectWindowUnderPointer();
+    QPoint pointerInCapture() const;
 
     void coverScreens(const ScreenGrabber &grabber);
     void placeOnScreen(QWidget *window, QScreen *screen, bool fullScreen);
@@ -154,6 +156,7 @@ private:
     bool m_paintedWhole = false;    // since the last show
     int m_windowsToExpose = 0;      // before the toolbar window is shown
     QList<TSnapRectSurface *> m_surfaces;
+    QList<QRect> m_windows;         // the desktop's windows at the grab, topmost first
     SelectionReadout m_readout;
     std::future<void> m_windowMemory; // the buffer's memory being readied
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QPixmap>
 #include <QRect>
 #include <QString>
@@ -64,6 +65,12 @@ public:
     /// system refused. Back ends that must wait for another process run a
     /// local event loop meanwhile.
     virtual QPixmap grabDesktop() = 0;
+
+    /// The top-level windows on the desktop at the last grab, topmost first,
+    /// as rectangles of that grab's picture with their window manager's
+    /// frames, clipped to it; never this program's own. Empty where the
+    /// window system tells no window tree (Wayland), the default.
+    virtual QList<QRect> windowsAtGrab() const { return {}; }
 
     /// Asks for the whole desktop and hands it to \a done, which runs
     /// exactly once, unless \a context is destroyed first. Back ends that

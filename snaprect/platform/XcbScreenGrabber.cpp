@@ -5,6 +5,7 @@
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <QWindow>
 
 #include <X11/Xlib.h>
 #include <xcb/randr.h>
@@ -108,6 +109,30 @@ Segment newSegment(xcb_connection_t *connection, size_t size)
         return {};
     }
     return {connection, id, data, size};
+}
+
+xcb_atom_t atom(xcb_connection_t *connection, const char *name)
+{
+    Reply<xcb_intern_atom_reply_t> reply(
+        xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 1, uint16_t(std::strlen(name)), name), nullptr));
+    return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+}
+
+// Up to \a count 32-bit values of a window's property.
+xcb_get_property_cookie_t askProperty(xcb_connection_t *connection, xcb_window_t window, xcb_atom_t property,
+                                      uint32_t count)
+{
+    return xcb_get_property(connection, 0, window, property, XCB_ATOM_ANY, 0, count);
+}
+
+template<typename T>
+QList<T> propertyValues(xcb_connection_t *connection, xcb_get_property_cookie_t cookie)
+{
+    Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(connection, cookie, nullptr));
+    if (!reply || reply->format != 32)
+        return {};
+    const auto *values = static_cast<const T *>(xcb_get_property_value(reply.get()));
+    return QList<T>(values, values + xcb_get_property_value_length(reply.get()) / 4);
 }
 
 } // namespace
@@ -234,6 +259,9 @@ void XcbScreenGrabber::prepare()
 QPixmap XcbScreenGrabber::grabDesktop()
 {
     const QRect area = desktopArea(monitors());
+    // The windows as they are now, while the program's own are off the
+    // screen; the overlay later covers them all.
+    m_windows = windowsIn(area);
     QImage picture;
     m_lastGrabShared = false;
     if (m_transfer == Transfer::SharedMemory && m_sharedMemoryFailures < sharedMemoryAttempts) {
@@ -321,4 +349,62 @@ QImage XcbScreenGrabber::grabOverConnection(const QRect &area)
             target[i] = source[i] | 0xff000000u;
     }
     return complete ? picture : QImage();
+}
+
+QList<std::uint32_t> XcbScreenGrabber::stackingOrder() const
+{
+    // Bottom to top: the window manager's clients where one runs (their
+    // frames are its windows), else the root's children.
+    const QList<xcb_window_t> clients = propertyValues<xcb_window_t>(
+        m_connection, askProperty(m_connection, m_root, atom(m_connection, "_NET_CLIENT_LIST_STACKING"), 4096));
+    if (!clients.isEmpty())
+        return clients;
+    Reply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(m_connection, xcb_query_tree(m_connection, m_root), nullptr));
+    if (!tree)
+        return {};
+    const xcb_window_t *children = xcb_query_tree_children(tree.get());
+    return QList<xcb_window_t>(children, children + xcb_query_tree_children_length(tree.get()));
+}
+
+QList<QRect> XcbScreenGrabber::windowsIn(const QRect &area) const
+{
+    QList<xcb_window_t> own;
+    for (const QWindow *window : QGuiApplication::allWindows()) {
+        if (window->handle())
+            own.append(xcb_window_t(window->winId()));
+    }
+    const xcb_atom_t frameExtents = atom(m_connection, "_NET_FRAME_EXTENTS");
+    struct Asked {
+        xcb_get_window_attributes_cookie_t attributes;
+        xcb_get_geometry_cookie_t geometry;
+        xcb_translate_coordinates_cookie_t position;
+        xcb_get_property_cookie_t frame;
+    };
+    // Asked for all at once, then read: one round trip, not four a window.
+    const QList<xcb_window_t> order = stackingOrder();
+    QList<Asked> asked;
+    for (const xcb_window_t window : order)
+        asked.append({xcb_get_window_attributes(m_connection, window), xcb_get_geometry(m_connection, window),
+                      xcb_translate_coordinates(m_connection, window, m_root, 0, 0),
+                      askProperty(m_connection, window, frameExtents, 4)});
+    QList<QRect> found;
+    for (qsizetype i = 0; i < order.size(); ++i) {
+        Reply<xcb_get_window_attributes_reply_t> attributes(
+            xcb_get_window_attributes_reply(m_connection, asked[i].attributes, nullptr));
+        Reply<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(m_connection, asked[i].geometry, nullptr));
+        Reply<xcb_translate_coordinates_reply_t> position(
+            xcb_translate_coordinates_reply(m_connection, asked[i].position, nullptr));
+        const QList<uint32_t> frame = propertyValues<uint32_t>(m_connection, asked[i].frame);
+        if (!attributes || !geometry || !position || own.contains(order[i])
+            || attributes->map_state != XCB_MAP_STATE_VIEWABLE || attributes->_class == XCB_WINDOW_CLASS_INPUT_ONLY)
+            continue;
+        QRect window(position->dst_x, position->dst_y, geometry->width, geometry->height);
+        // Left, right, top, bottom.
+        if (frame.size() == 4)
+            window.adjust(-int(frame[0]), -int(frame[2]), int(frame[1]), int(frame[3]));
+        window = window.translated(-area.topLeft()) & QRect(QPoint(0, 0), area.size());
+        if (!window.isEmpty())
+            found.prepend(window);
+    }
+    return found;
 }

@@ -34,6 +34,7 @@ public:
     bool needsWindowPerScreen() const override;
     void prepare() override;
     QPixmap grabDesktop() override;
+    QList<QRect> windowsAtGrab() const override { return m_windows; }
 
     /// Whether the last grabDesktop() went through shared memory.
     bool lastGrabShared() const { return m_lastGrabShared; }
@@ -50,6 +51,8 @@ private:
     QRect desktopArea(const QList<Monitor> &monitors) const;
     QImage grabShared(const QRect &area);
     QImage grabOverConnection(const QRect &area);
+    QList<std::uint32_t> stackingOrder() const;
+    QList<QRect> windowsIn(const QRect &area) const;
 
     xcb_connection_t *m_connection;
     std::uint32_t m_root;
@@ -58,4 +61,5 @@ private:
     int m_sharedMemoryFailures = 0;
     QImage m_prepared;              // memory for the next grab over the connection
     bool m_lastGrabShared = false;
+    QList<QRect> m_windows;         // at the last grab, topmost first
 };

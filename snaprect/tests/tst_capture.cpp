@@ -200,7 +200,9 @@ private slots:
     // Each row: what the user does on a 1024x768 screen after "局部", and the
     // rectangle each file written must hold, or "gone" when the overlay must
     // have left. Steps: "drag x,y x,y [button]", "click x,y" (a double-click),
-    // "key K" on the overlay, "tool K" on the toolbar, "save NAME".
+    // "move x,y" (the pointer), "key K" on the overlay, "tool K" on the
+    // toolbar, "save NAME"; before "局部", "window x,y,w,h" opens a window
+    // there that shows what the root shows.
     void gestures_data()
     {
         QTest::addColumn<QString>("steps");
@@ -233,6 +235,8 @@ private slots:
             << "a.png=1004,708,20,60";
         QTest::newRow("toolbar arrows, Shift+S") << drag + "tool Left;tool shift+Down;tool shift+s;save a.png"
                                                  << "a.png=99,100,200,151";
+        QTest::newRow("W selects the window under the pointer")
+            << "window 50,60,300,200;move 100,100;key w;key s;save a.png" << "a.png=50,60,300,200";
         QTest::newRow("Escape leaves") << drag + "key Escape" << "gone";
         QTest::newRow("Q leaves") << drag + "key q" << "gone";
         QTest::newRow("Q on the toolbar leaves") << drag + "tool q" << "gone";
@@ -244,13 +248,25 @@ private slots:
     {
         QFETCH(QString, steps);
         QFETCH(QString, expected);
-        clickMainButton("btnSnapRect");
+        QLabel window;
+        bool snapped = false;
         for (const QString &step : steps.split(';')) {
             const QStringList word = step.split(' ');
+            if (word[0] == "window") {
+                window.setPixmap(QPixmap::fromImage(m_desktop.copy(rectangle(word[1]))));
+                window.setGeometry(rectangle(word[1]));
+                window.show();
+                QVERIFY(QTest::qWaitForWindowExposed(&window));
+                continue;
+            }
+            if (!std::exchange(snapped, true))
+                clickMainButton("btnSnapRect");
             if (word[0] == "drag")
                 drag(word[1], word[2], word.value(3, "1"));
             else if (word[0] == "click")
                 X11::xdotool(QString("mousemove %1 click --repeat 2 1").arg(QString(word[1]).replace(',', ' ')).split(' '));
+            else if (word[0] == "move")
+                X11::xdotool({"mousemove", word[1].section(',', 0, 0), word[1].section(',', 1)});
             else if (word[0] == "save")
                 QVERIFY2(save(word[1]), qPrintable(step));
             else
