@@ -53,6 +53,8 @@ TSnapRectForm::TSnapRectForm(QWidget *parent)
     setWindowTitle(QStringLiteral("Framzel－局部截图"));
     // paintEvent() covers every pixel; the background need not be filled first.
     setAttribute(Qt::WA_OpaquePaintEvent);
+    // The magnifier follows the pointer also when no button is held.
+    setMouseTracking(true);
     m_toolForm = new TSnapRectToolForm(this);
     connect(m_toolForm, &TSnapRectToolForm::onSave, this, &TSnapRectForm::onSave);
     connect(m_toolForm, &TSnapRectToolForm::onReSelect, this, &TSnapRectForm::onReSelect);
@@ -123,6 +125,7 @@ void TSnapRectForm::coverScreens(const ScreenGrabber &grabber)
     m_scale = grabber.pixelsPerUnit(primary);
     m_frameWidth = qMax(1, qRound(m_scale));
     m_readout = SelectionReadout(m_scale);
+    m_magnifier = Magnifier(m_scale);
     const QList<QScreen *> screens = QGuiApplication::screens();
     QRect captured;
     for (const QScreen *screen : screens)
@@ -461,6 +464,13 @@ void TSnapRectForm::moveTo(const QPoint &p)
     repaintChange(before);
 }
 
+void TSnapRectForm::pointerMoved(const QPoint &p, const QMouseEvent *event)
+{
+    if (event->buttons() != Qt::NoButton)
+        moveTo(p);
+    setMagnifier(event->modifiers() & Qt::ShiftModifier, p);
+}
+
 void TSnapRectForm::releaseAt(const QPoint &p, const QPoint &globalPosition, QWidget *receiver)
 {
     m_state = Selected;
@@ -524,7 +534,7 @@ void TSnapRectForm::mousePressEvent(QMouseEvent *event)
 
 void TSnapRectForm::mouseMoveEvent(QMouseEvent *event)
 {
-    moveTo(toCapture(this, event->position()));
+    pointerMoved(toCapture(this, event->position()), event);
     QDialog::mouseMoveEvent(event);
 }
 
@@ -539,8 +549,23 @@ void TSnapRectForm::keyPressEvent(QKeyEvent *event)
     handleKey(event);
 }
 
+void TSnapRectForm::keyReleaseEvent(QKeyEvent *event)
+{
+    handleKey(event);
+}
+
 void TSnapRectForm::handleKey(QKeyEvent *event)
 {
+    // The magnifier shows while Shift is held.
+    if (event->key() == Qt::Key_Shift) {
+        setMagnifier(event->type() == QEvent::KeyPress, pointerInCapture());
+        event->accept();
+        return;
+    }
+    if (event->type() != QEvent::KeyPress) {
+        event->ignore();
+        return;
+    }
     // S, R, F, Q and Escape act whatever the modifiers but for Ctrl+C, and
     // QDialog's own Escape and Enter handling must not run: Escape leaves
     // through onExit() like Q.
@@ -625,6 +650,21 @@ void TSnapRectForm::selectWindowUnderPointer()
     }
 }
 
+void TSnapRectForm::setMagnifier(bool shown, const QPoint &p)
+{
+    const QRect before = magnifierArea();
+    m_magnifying = shown;
+    m_pointer = p;
+    const QRect after = magnifierArea();
+    if (after != before)
+        repaintCapture(QRegion(before) + after);
+}
+
+QRect TSnapRectForm::magnifierArea() const
+{
+    return m_magnifying ? m_magnifier.area(m_pointer, m_desktopSize) : QRect();
+}
+
 QPoint TSnapRectForm::pointerInCapture() const
 {
     const QPoint global = QCursor::pos();
@@ -668,6 +708,14 @@ void TSnapRectForm::paintSurface(QWidget *surface, const QRegion &region) const
         for (const QRect &outside : QRegion(shown).subtracted(selection))
             painter.fillRect(outside, shade);
     }
+    paintFrame(painter, origin);
+    // Over everything, the frame and its label too.
+    if (m_magnifying)
+        m_magnifier.paint(painter, m_fullPixmap, m_pointer, m_desktopSize, origin);
+}
+
+void TSnapRectForm::paintFrame(QPainter &painter, const QPoint &origin) const
+{
     // Nothing is selected after a reset, which puts the edges at -1.
     if (m_left < 0 || m_top < 0)
         return;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Magnifier.h"
 #include "SelectionReadout.h"
 
 #include <QDateTime>
@@ -11,6 +12,7 @@
 
 #include <future>
 
+class QPainter;
 class ScreenGrabber;
 class TSnapRectSurface;
 class TSnapRectToolForm;
@@ -89,6 +91,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void keyReleaseEvent(QKeyEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void hideEvent(QHideEvent *event) override;
@@ -100,8 +103,10 @@ private:
     friend class TSnapRectSurface;
     void pressAt(const QPoint &p);
     void moveTo(const QPoint &p);
+    void pointerMoved(const QPoint &p, const QMouseEvent *event);
     void releaseAt(const QPoint &p, const QPoint &globalPosition, QWidget *receiver);
     void paintSurface(QWidget *surface, const QRegion &region) const;
+    void paintFrame(QPainter &painter, const QPoint &origin) const;
     /// Takes the shortcut override of a key that the overlay handles.
     static bool claimOverlayKey(QEvent *event);
     static bool isCopyKey(const QKeyEvent *event);
@@ -111,6 +116,8 @@ private:
     void handleKey(QKeyEvent *event);
     bool nudgeSelection(const QKeyEvent *event);
     void selectWindowUnderPointer();
+    void setMagnifier(bool shown, const QPoint &p);
+    QRect magnifierArea() const;
     QPoint pointerInCapture() const;
 
     void coverScreens(const ScreenGrabber &grabber);
@@ -158,5 +165,8 @@ private:
     QList<TSnapRectSurface *> m_surfaces;
     QList<QRect> m_windows;         // the desktop's windows at the grab, topmost first
     SelectionReadout m_readout;
+    Magnifier m_magnifier;
+    bool m_magnifying = false;      // while Shift is held
+    QPoint m_pointer;               // in the capture's pixels, at the last move
     std::future<void> m_windowMemory; // the buffer's memory being readied
 };

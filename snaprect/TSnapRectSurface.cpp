@@ -14,6 +14,7 @@ TSnapRectSurface::TSnapRectSurface(TSnapRectForm *form, const QPoint &origin, qr
     setWindowTitle(form->windowTitle());
     setAttribute(Qt::WA_OpaquePaintEvent);
     setCursor(form->cursor());
+    setMouseTracking(true);
 }
 
 bool TSnapRectSurface::event(QEvent *event)
@@ -29,7 +30,7 @@ void TSnapRectSurface::mousePressEvent(QMouseEvent *event)
 
 void TSnapRectSurface::mouseMoveEvent(QMouseEvent *event)
 {
-    m_form->moveTo(m_form->toCapture(this, event->position()));
+    m_form->pointerMoved(m_form->toCapture(this, event->position()), event);
     QWidget::mouseMoveEvent(event);
 }
 
@@ -42,6 +43,11 @@ void TSnapRectSurface::mouseReleaseEvent(QMouseEvent *event)
 void TSnapRectSurface::keyPressEvent(QKeyEvent *event)
 {
     m_form->keyPressEvent(event);
+}
+
+void TSnapRectSurface::keyReleaseEvent(QKeyEvent *event)
+{
+    m_form->keyReleaseEvent(event);
 }
 
 void TSnapRectSurface::paintEvent(QPaintEvent *event)

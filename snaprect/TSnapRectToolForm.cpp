@@ -81,3 +81,11 @@ void TSnapRectToolForm::keyPressEvent(QKeyEvent *event)
     if (!event->isAccepted())
         QDialog::keyPressEvent(event);
 }
+
+void TSnapRectToolForm::keyReleaseEvent(QKeyEvent *event)
+{
+    event->ignore();
+    emit otherKey(event);
+    if (!event->isAccepted())
+        QDialog::keyReleaseEvent(event);
+}

@@ -28,13 +28,14 @@ signals:
     void onExit();
     /// Enter or Ctrl+C: copy the selection and leave.
     void onCopy();
-    /// A key that the toolbar has no use for, such as an arrow, for the
-    /// overlay; accepted by whoever handles it.
+    /// A key pressed or released that the toolbar has no use for, such as an
+    /// arrow or Shift, for the overlay; accepted by whoever handles it.
     void otherKey(QKeyEvent *event);
 
 protected:
     bool event(QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void keyReleaseEvent(QKeyEvent *event) override;
 
 private slots:
     void saveClick();

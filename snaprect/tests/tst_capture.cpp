@@ -79,6 +79,19 @@ class tst_Capture : public QObject
         return false;
     }
 
+    void magnify(const QPoint &p)
+    {
+        QVERIFY(X11::focus(X11::windows(overlayTitle)));
+        X11::xdotool(QString("keydown shift mousemove %1 %2").arg(p.x()).arg(p.y()).split(' '));
+        const auto enlarged = [&] {
+            const QImage around = X11::screenPicture(QRect(p - QPoint(200, 200), QSize(400, 400)) & X11::desktop());
+            const auto *pixels = reinterpret_cast<const QRgb *>(around.constBits());
+            return std::count(pixels, pixels + around.width() * around.height(), m_desktop.pixel(p));
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(enlarged() >= 64, 15000);
+        X11::xdotool({"keyup", "shift"});
+    }
+
     // Where what the monitors show differs from \a expected, outside
     // \a ignored, by more than a level of rounding.
     static QString shownDifference(const QImage &expected, const QRegion &ignored)
@@ -200,7 +213,8 @@ private slots:
     // Each row: what the user does on a 1024x768 screen after "局部", and the
     // rectangle each file written must hold, or "gone" when the overlay must
     // have left. Steps: "drag x,y x,y [button]", "click x,y" (a double-click),
-    // "move x,y" (the pointer), "key K" on the overlay, "tool K" on the
+    // "move x,y" (the pointer), "magnify x,y" (Shift held there: the
+    // pixel shows enlarged, undimmed), "key K" on the overlay, "tool K" on the
     // toolbar, "save NAME"; before "局部", "window x,y,w,h" opens a window
     // there that shows what the root shows.
     void gestures_data()
@@ -237,6 +251,7 @@ private slots:
                                                  << "a.png=99,100,200,151";
         QTest::newRow("W selects the window under the pointer")
             << "window 50,60,300,200;move 100,100;key w;key s;save a.png" << "a.png=50,60,300,200";
+        QTest::newRow("magnifier, not saved") << drag + "magnify 600,500;key s;save a.png" << "a.png=100,100,200,150";
         QTest::newRow("Escape leaves") << drag + "key Escape" << "gone";
         QTest::newRow("Q leaves") << drag + "key q" << "gone";
         QTest::newRow("Q on the toolbar leaves") << drag + "tool q" << "gone";
@@ -267,6 +282,8 @@ private slots:
                 X11::xdotool(QString("mousemove %1 click --repeat 2 1").arg(QString(word[1]).replace(',', ' ')).split(' '));
             else if (word[0] == "move")
                 X11::xdotool({"mousemove", word[1].section(',', 0, 0), word[1].section(',', 1)});
+            else if (word[0] == "magnify")
+                magnify(rectangle(word[1]).topLeft());
             else if (word[0] == "save")
                 QVERIFY2(save(word[1]), qPrintable(step));
             else
