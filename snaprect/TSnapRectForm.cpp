@@ -51,6 +51,7 @@ TSnapRectForm::TSnapRectForm(QWidget *parent)
 {
     setWindowFlags(Qt::FramelessWindowHint);
     setWindowTitle(QStringLiteral("Framzel－局部截图"));
+    setAccessibleName(QStringLiteral("局部截图"));
     // paintEvent() covers every pixel; the background need not be filled first.
     setAttribute(Qt::WA_OpaquePaintEvent);
     // The magnifier follows the pointer also when no button is held.
@@ -107,6 +108,7 @@ void TSnapRectForm::snapRect(const QPixmap &desktop)
     m_fullPixmap = desktop;
     m_taken = QDateTime::currentDateTime();
     m_windows = ScreenGrabber::instance().windowsAtGrab();
+    m_magnifying = m_keyHelpShown = false;
     for (QWidget *surface : surfaces())
         surface->update();
     // A toolbar window waits for the overlay's windows: see showEvent().
@@ -126,6 +128,7 @@ void TSnapRectForm::coverScreens(const ScreenGrabber &grabber)
     m_frameWidth = qMax(1, qRound(m_scale));
     m_readout = SelectionReadout(m_scale);
     m_magnifier = Magnifier(m_scale);
+    m_keyHelp = KeyHelp(m_scale);
     const QList<QScreen *> screens = QGuiApplication::screens();
     QRect captured;
     for (const QScreen *screen : screens)
@@ -417,9 +420,16 @@ void TSnapRectForm::repaintChange(const QRect &before)
     // not the size of the selection.
     const QRect after = selectionArea();
     const int k = m_frameWidth;
+    describeSelection();
     repaintCapture(QRegion(before).xored(after) + outline(before, k) + outline(after, k)
                    + m_readout.area(before.adjusted(0, 0, -k, -k), m_desktopSize)
                    + m_readout.area(selectionBox(), m_desktopSize));
+}
+
+void TSnapRectForm::describeSelection()
+{
+    setAccessibleDescription(m_left < 0 ? QStringLiteral("未选择区域")
+                                        : QStringLiteral("选区 %1 × %2 像素").arg(m_right - m_left).arg(m_bottom - m_top));
 }
 
 void TSnapRectForm::repaintCapture(const QRegion &changed)
@@ -591,6 +601,9 @@ void TSnapRectForm::handleKey(QKeyEvent *event)
     case Qt::Key_W:
         selectWindowUnderPointer();
         break;
+    case Qt::Key_F1:
+        toggleKeyHelp();
+        break;
     default:
         event->setAccepted(nudgeSelection(event));
         return;
@@ -665,6 +678,18 @@ QRect TSnapRectForm::magnifierArea() const
     return m_magnifying ? m_magnifier.area(m_pointer, m_desktopSize) : QRect();
 }
 
+void TSnapRectForm::toggleKeyHelp()
+{
+    m_keyHelpShown = !m_keyHelpShown;
+    repaintCapture(m_keyHelp.area(keyHelpCentre()));
+}
+
+QPoint TSnapRectForm::keyHelpCentre() const
+{
+    // In the middle of the form's screen.
+    return m_origin + (QPointF(width(), height()) * m_scale / 2).toPoint();
+}
+
 QPoint TSnapRectForm::pointerInCapture() const
 {
     const QPoint global = QCursor::pos();
@@ -709,6 +734,8 @@ void TSnapRectForm::paintSurface(QWidget *surface, const QRegion &region) const
             painter.fillRect(outside, shade);
     }
     paintFrame(painter, origin);
+    if (m_keyHelpShown)
+        m_keyHelp.paint(painter, keyHelpCentre(), origin);
     // Over everything, the frame and its label too.
     if (m_magnifying)
         m_magnifier.paint(painter, m_fullPixmap, m_pointer, m_desktopSize, origin);

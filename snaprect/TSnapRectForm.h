@@ -1,5 +1,6 @@
 #pragma once
 
+#include "KeyHelp.h"
 #include "Magnifier.h"
 #include "SelectionReadout.h"
 
@@ -118,6 +119,9 @@ private:
     void selectWindowUnderPointer();
     void setMagnifier(bool shown, const QPoint &p);
     QRect magnifierArea() const;
+    void toggleKeyHelp();
+    QPoint keyHelpCentre() const;
+    void describeSelection();
     QPoint pointerInCapture() const;
 
     void coverScreens(const ScreenGrabber &grabber);
@@ -166,6 +170,8 @@ private:
     QList<QRect> m_windows;         // the desktop's windows at the grab, topmost first
     SelectionReadout m_readout;
     Magnifier m_magnifier;
+    KeyHelp m_keyHelp;
+    bool m_keyHelpShown = false;
     bool m_magnifying = false;      // while Shift is held
     QPoint m_pointer;               // in the capture's pixels, at the last move
     std::future<void> m_windowMemory; // the buffer's memory being readied

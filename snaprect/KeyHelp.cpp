@@ -1,0 +1,74 @@
+#include "KeyHelp.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+
+#include <utility>
+
+namespace {
+
+const std::pair<const char *, const char *> keys[] = {
+    {"方向键", "选区移动一像素"},
+    {"Ctrl+方向键", "选区移动十像素"},
+    {"Shift+方向键", "移动右边或下边"},
+    {"按住 Shift", "放大镜"},
+    {"W", "选取指针下的窗口"},
+    {"S", "保存选区"},
+    {"R", "重新选择"},
+    {"F", "保存全屏"},
+    {"Q、Esc", "退出截图"},
+    {"F1", "显示或隐藏本帮助"},
+};
+
+// The widest of the keys' and of the descriptions' texts.
+QSize columns(const QFontMetrics &metrics)
+{
+    QSize widest;
+    for (const auto &[key, what] : keys)
+        widest = widest.expandedTo(QSize(metrics.horizontalAdvance(QString::fromUtf8(key)),
+                                         metrics.horizontalAdvance(QString::fromUtf8(what))));
+    return widest;
+}
+
+// Room for Chinese glyphs, which may come from a taller fallback face.
+int lineStep(const QFontMetrics &metrics)
+{
+    return metrics.height() * 3 / 2;
+}
+
+} // namespace
+
+KeyHelp::KeyHelp(qreal pixelsPerUnit)
+    : m_margin(qRound(10 * pixelsPerUnit))
+{
+    m_font.setPixelSize(qRound(14 * pixelsPerUnit));
+}
+
+QRect KeyHelp::area(const QPoint &centre) const
+{
+    const QFontMetrics metrics(m_font);
+    const QSize widest = columns(metrics);
+    QRect box(0, 0, widest.width() + widest.height() + 3 * m_margin,
+              int(std::size(keys)) * lineStep(metrics) + 2 * m_margin);
+    box.moveCenter(centre);
+    return box;
+}
+
+void KeyHelp::paint(QPainter &painter, const QPoint &centre, const QPoint &origin) const
+{
+    const QRect box = area(centre).translated(-origin);
+    const QFontMetrics metrics(m_font);
+    const int second = box.left() + 2 * m_margin + columns(metrics).width();
+    painter.save();
+    painter.setClipRect(box, Qt::IntersectClip);
+    painter.fillRect(box, QColor(32, 32, 32));
+    painter.setPen(Qt::white);
+    painter.setFont(m_font);
+    int y = box.top() + m_margin + lineStep(metrics) - metrics.descent();
+    for (const auto &[key, what] : keys) {
+        painter.drawText(QPoint(box.left() + m_margin, y), QString::fromUtf8(key));
+        painter.drawText(QPoint(second, y), QString::fromUtf8(what));
+        y += lineStep(metrics);
+    }
+    painter.restore();
+}
