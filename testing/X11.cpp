@@ -61,6 +61,13 @@ QRect geometry(Window window)
     return n.size() == 4 ? QRect(int(n[0]), int(n[1]), int(n[2]), int(n[3])) : QRect();
 }
 
+QRect frameGeometry(Window window)
+{
+    const QList<Window> n = numbers(run("xprop", {"-id", QString::number(window), "_NET_FRAME_EXTENTS"}), " (\\d+)");
+    const QRect inside = geometry(window);
+    return n.size() == 4 ? inside.adjusted(-int(n[0]), -int(n[2]), int(n[1]), int(n[3])) : inside;
+}
+
 QString sizeHints(Window window)
 {
     return run("xprop", {"-id", QString::number(window), "WM_NORMAL_HINTS"});

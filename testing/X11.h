@@ -17,6 +17,8 @@ bool waitForGone(Window window);
 bool isViewable(Window window);
 /// The window's inside, in root coordinates.
 QRect geometry(Window window);
+/// With the frame that its window manager's _NET_FRAME_EXTENTS claims.
+QRect frameGeometry(Window window);
 /// Its WM_NORMAL_HINTS as xprop prints them.
 QString sizeHints(Window window);
 /// Clients bottom to top, as the window manager lists them; empty without one.
