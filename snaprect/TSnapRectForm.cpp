@@ -666,7 +666,8 @@ void TSnapRectForm::selectWindowUnderPointer()
 void TSnapRectForm::setMagnifier(bool shown, const QPoint &p)
 {
     const QRect before = magnifierArea();
-    m_magnifying = shown;
+    // Not where the pointer is on none of the overlay's windows.
+    m_magnifying = shown && p.x() >= 0;
     m_pointer = p;
     const QRect after = magnifierArea();
     if (after != before)
