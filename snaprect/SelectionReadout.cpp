@@ -23,8 +23,9 @@ QRect SelectionReadout::area(const QRect &selection, const QSize &desktop) const
     // The frame's own pixels are left free: the label starts a margin away.
     const int above = selection.top() - m_margin - size.height();
     const int y = above >= 0 ? above : selection.top() + 2 * m_margin;
-    return QRect(QPoint(qBound(0, selection.left(), desktop.width() - size.width()),
-                        qBound(0, y, desktop.height() - size.height())),
+    // On a desktop smaller than the label (none yet), at its top left.
+    return QRect(QPoint(qMax(0, qMin(selection.left(), desktop.width() - size.width())),
+                        qMax(0, qMin(y, desktop.height() - size.height()))),
                  size);
 }
 
