@@ -399,9 +399,11 @@ QList<QRect> XcbScreenGrabber::windowsIn(const QRect &area) const
             || attributes->map_state != XCB_MAP_STATE_VIEWABLE || attributes->_class == XCB_WINDOW_CLASS_INPUT_ONLY)
             continue;
         QRect window(position->dst_x, position->dst_y, geometry->width, geometry->height);
-        // Left, right, top, bottom.
+        // Left, right, top, bottom; as any client may set them on its own
+        // windows, no larger than a screen could be.
+        const auto extent = [&frame](int i) { return int(qMin(frame[i], uint32_t(1) << 16)); };
         if (frame.size() == 4)
-            window.adjust(-int(frame[0]), -int(frame[2]), int(frame[1]), int(frame[3]));
+            window.adjust(-extent(0), -extent(2), extent(1), extent(3));
         window = window.translated(-area.topLeft()) & QRect(QPoint(0, 0), area.size());
         if (!window.isEmpty())
             found.prepend(window);
