@@ -92,14 +92,19 @@ bool focus(const QList<Window> &windows)
 {
     const auto hasFocus = [&windows] { return windows.contains(xdotool({"getwindowfocus"}).trimmed().toULong()); };
     // A window manager may keep the keyboard elsewhere for a while (its
-    // focus-stealing rules); a user would then click the window.
-    for (int attempt = 0; attempt < 5 && !hasFocus(); ++attempt) {
-        xdotool({"windowfocus", QString::number(windows.first())});
-        if (QTest::qWaitFor(hasFocus, 2000))
-            break;
+    // focus-stealing rules), and the program may still be handing it back to
+    // a window of its own (after a dialog): a user would then click the
+    // window again. It counts once it stays.
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        if (!hasFocus())
+            xdotool({"windowfocus", QString::number(windows.first())});
+        if (QTest::qWaitFor(hasFocus, 2000)) {
+            QTest::qWait(300);
+            if (hasFocus())
+                return true;
+        }
     }
-    QTest::qWait(50);
-    return hasFocus();
+    return false;
 }
 
 QList<QRect> monitors()
