@@ -60,7 +60,6 @@ TSnapRectForm::TSnapRectForm(QWidget *parent)
     connect(m_toolForm, &TSnapRectToolForm::onSave, this, &TSnapRectForm::onSave);
     connect(m_toolForm, &TSnapRectToolForm::onReSelect, this, &TSnapRectForm::onReSelect);
     connect(m_toolForm, &TSnapRectToolForm::onExit, this, &TSnapRectForm::onExit);
-    connect(m_toolForm, &TSnapRectToolForm::onCopy, this, &TSnapRectForm::takeSelection);
     connect(m_toolForm, &TSnapRectToolForm::otherKey, this, &TSnapRectForm::handleKey);
     // The whole-screen button has no signal of its own on the toolbar; a click
     // on it does what F does.

@@ -2,7 +2,6 @@
 #include "ui_TSnapRectToolForm.h"
 
 #include <QKeyEvent>
-#include <QShortcut>
 
 TSnapRectToolForm::TSnapRectToolForm(QWidget *parent)
     : QDialog(parent)
@@ -23,10 +22,6 @@ TSnapRectToolForm::TSnapRectToolForm(QWidget *parent)
     connect(ui->btnSave, &QPushButton::clicked, this, &TSnapRectToolForm::saveClick);
     connect(ui->btnReSelect, &QPushButton::clicked, this, &TSnapRectToolForm::reSelectClick);
     connect(ui->btnExit, &QPushButton::clicked, this, &TSnapRectToolForm::exitClick);
-    // Shortcuts, so that Enter copies rather than clicking the focused or the
-    // default button.
-    for (const QKeySequence &keys : {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter), QKeySequence(QKeySequence::Copy)})
-        connect(new QShortcut(keys, this), &QShortcut::activated, this, &TSnapRectToolForm::onCopy);
 }
 
 TSnapRectToolForm::~TSnapRectToolForm()
@@ -76,6 +71,8 @@ void TSnapRectToolForm::keyPressEvent(QKeyEvent *event)
         exitClick();
         return;
     }
+    // Enter and Ctrl+C too, which copy there: QDialog's own handling would
+    // click the default button.
     event->ignore();
     emit otherKey(event);
     if (!event->isAccepted())

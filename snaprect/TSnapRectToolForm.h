@@ -26,10 +26,8 @@ signals:
     void onSave();
     void onReSelect();
     void onExit();
-    /// Enter or Ctrl+C: copy the selection and leave.
-    void onCopy();
     /// A key pressed or released that the toolbar has no use for, such as an
-    /// arrow or Shift, for the overlay; accepted by whoever handles it.
+    /// arrow, Shift, Enter or Ctrl+C, for the overlay; accepted by whoever handles it.
     void otherKey(QKeyEvent *event);
 
 protected:
