@@ -14,6 +14,7 @@ const std::pair<const char *, const char *> keys[] = {
     {"按住 Shift", "放大镜"},
     {"W", "选取指针下的窗口"},
     {"S", "保存选区"},
+    {"Enter、Ctrl+C", "复制选区并退出"},
     {"R", "重新选择"},
     {"F", "保存全屏"},
     {"Q、Esc", "退出截图"},
