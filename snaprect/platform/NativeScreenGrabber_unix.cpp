@@ -9,8 +9,8 @@ std::unique_ptr<ScreenGrabber> ScreenGrabber::createNative(const QByteArray &nam
 {
     const QString platform = QGuiApplication::platformName();
     if (platform == QLatin1String("xcb"))
-        return XcbScreenGrabber::create(name == "shm" ? XcbScreenGrabber::Transfer::SharedMemory
-                                                      : XcbScreenGrabber::Transfer::Connection);
+        return XcbScreenGrabber::create(name == "plain" ? XcbScreenGrabber::Transfer::Connection
+                                                        : XcbScreenGrabber::Transfer::SharedMemory);
     if (platform.startsWith(QLatin1String("wayland")))
         return std::make_unique<PortalScreenGrabber>();
     return {};

@@ -15,8 +15,8 @@ class QScreen;
 /// system; create() picks the one that fits the running platform (on Wayland
 /// the desktop portal), or the one that the environment variable
 /// SNAPRECT_GRABBER names: "qt" (Qt's own grab), "shm" (X11 through shared
-/// memory, falling back to "plain"), "plain" (X11 over the connection, the
-/// default there).
+/// memory, falling back to "plain"; the default there), "plain" (X11 over the
+/// connection).
 class ScreenGrabber
 {
 public:

@@ -12,6 +12,7 @@
 #include <xcb/shm.h>
 #include <xcb/xcb.h>
 
+#include <fcntl.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -135,7 +136,27 @@ QList<T> propertyValues(xcb_connection_t *connection, xcb_get_property_cookie_t 
     return QList<T>(values, values + xcb_get_property_value_length(reply.get()) / 4);
 }
 
+size_t pictureBytes(const QRect &area)
+{
+    return size_t(area.width()) * size_t(area.height()) * 4;
+}
+
 } // namespace
+
+// Shared memory readied while the program waits anyway, and written once by
+// the server then, so that during the grab neither side meets a page of it
+// for the first time. Fresh pages cost more than the copy into them, above
+// all on the server's side.
+struct XcbScreenGrabber::PreparedSegment {
+    QRect area;
+    size_t size;
+    int fd;
+    xcb_shm_seg_t id;
+    xcb_void_cookie_t attached;
+    xcb_shm_get_image_cookie_t written;
+
+    ~PreparedSegment() { close(fd); }
+};
 
 std::unique_ptr<XcbScreenGrabber> XcbScreenGrabber::create(Transfer transfer)
 {
@@ -185,6 +206,8 @@ XcbScreenGrabber::XcbScreenGrabber(xcb_connection_t *connection, std::uint32_t r
             m_sharedMemoryFailures = sharedMemoryAttempts;
     }
 }
+
+XcbScreenGrabber::~XcbScreenGrabber() = default;
 
 QRect XcbScreenGrabber::desktopGeometry() const
 {
@@ -250,10 +273,67 @@ bool XcbScreenGrabber::needsWindowPerScreen() const
     });
 }
 
+bool XcbScreenGrabber::sharedMemoryUsable() const
+{
+    return m_transfer == Transfer::SharedMemory && m_sharedMemoryFailures < sharedMemoryAttempts;
+}
+
 void XcbScreenGrabber::prepare()
 {
-    if (m_transfer == Transfer::Connection || m_sharedMemoryFailures >= sharedMemoryAttempts)
-        m_prepared = newLargeImage(desktopArea(monitors()).size(), QImage::Format_RGB32);
+    std::uint32_t unused;
+    takePreparedSegment(QRect(), &unused); // of an earlier prepare() that no grab followed
+    const QRect area = desktopArea(monitors());
+    if (sharedMemoryUsable())
+        m_preparedSegment = prepareSegment(area);
+    else
+        m_prepared = newLargeImage(area.size(), QImage::Format_RGB32);
+}
+
+std::unique_ptr<XcbScreenGrabber::PreparedSegment> XcbScreenGrabber::prepareSegment(const QRect &area)
+{
+    const size_t size = pictureBytes(area);
+    const int fd = area.isEmpty() ? -1 : memfd_create("snaprect-grab", MFD_CLOEXEC);
+    if (fd < 0)
+        return {};
+    // xcb closes the descriptor that it sends; this side maps its own.
+    const int sent = ftruncate(fd, off_t(size)) == 0 ? fcntl(fd, F_DUPFD_CLOEXEC, 0) : -1;
+    if (sent < 0) {
+        close(fd);
+        return {};
+    }
+    auto prepared = std::make_unique<PreparedSegment>();
+    prepared->area = area;
+    prepared->size = size;
+    prepared->fd = fd;
+    prepared->id = xcb_generate_id(m_connection);
+    prepared->attached = xcb_shm_attach_fd_checked(m_connection, prepared->id, sent, 0);
+    // A grab now, while the program's windows may still show, only for the
+    // server to write every page; the grab proper writes them again.
+    prepared->written = xcb_shm_get_image(m_connection, m_root, int16_t(area.x()), int16_t(area.y()),
+                                          uint16_t(area.width()), uint16_t(area.height()), ~0u,
+                                          XCB_IMAGE_FORMAT_Z_PIXMAP, prepared->id, 0);
+    xcb_flush(m_connection);
+    return prepared;
+}
+
+void *XcbScreenGrabber::takePreparedSegment(const QRect &area, std::uint32_t *id)
+{
+    const std::unique_ptr<PreparedSegment> prepared = std::move(m_preparedSegment);
+    if (!prepared)
+        return nullptr;
+    Reply<xcb_generic_error_t> refused(xcb_request_check(m_connection, prepared->attached));
+    Reply<xcb_shm_get_image_reply_t> written(xcb_shm_get_image_reply(m_connection, prepared->written, nullptr));
+    // Written by the server, the pages are there to be mapped rather than made.
+    void *data = !refused && !area.isEmpty() && area.size() == prepared->area.size()
+                     ? mmap(nullptr, prepared->size, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_POPULATE, prepared->fd, 0)
+                     : MAP_FAILED;
+    if (data != MAP_FAILED) {
+        *id = prepared->id;
+        return data;
+    }
+    if (!refused)
+        xcb_shm_detach(m_connection, prepared->id);
+    return nullptr;
 }
 
 QPixmap XcbScreenGrabber::grabDesktop()
@@ -264,7 +344,7 @@ QPixmap XcbScreenGrabber::grabDesktop()
     m_windows = windowsIn(area);
     QImage picture;
     m_lastGrabShared = false;
-    if (m_transfer == Transfer::SharedMemory && m_sharedMemoryFailures < sharedMemoryAttempts) {
+    if (sharedMemoryUsable()) {
         picture = grabShared(area);
         // A server that cannot reach our memory (another machine) will not
         // next time either; a shortage of memory may pass.
@@ -287,8 +367,10 @@ QPixmap XcbScreenGrabber::grabDesktop()
 
 QImage XcbScreenGrabber::grabShared(const QRect &area)
 {
-    const size_t size = size_t(area.width()) * size_t(area.height()) * 4;
-    const Segment segment = newSegment(m_connection, size);
+    Segment segment{m_connection, 0, nullptr, pictureBytes(area)};
+    segment.data = takePreparedSegment(area, &segment.id);
+    if (!segment.data)
+        segment = newSegment(m_connection, segment.size);
     if (!segment.data)
         return {};
     Reply<xcb_shm_get_image_reply_t> reply(xcb_shm_get_image_reply(

@@ -25,6 +25,7 @@ public:
     /// not X11 or the root window is not the usual 24-bit true colour in
     /// 32-bit pixels, which is the only format read directly.
     static std::unique_ptr<XcbScreenGrabber> create(Transfer transfer);
+    ~XcbScreenGrabber() override;
 
     QRect desktopGeometry() const override;
     QRect screenArea(const QScreen *screen) const override;
@@ -45,10 +46,17 @@ private:
         QRect geometry;
     };
 
+    struct PreparedSegment;
+
     XcbScreenGrabber(xcb_connection_t *connection, std::uint32_t root, Transfer transfer);
 
     QList<Monitor> monitors() const;
     QRect desktopArea(const QList<Monitor> &monitors) const;
+    bool sharedMemoryUsable() const;
+    std::unique_ptr<PreparedSegment> prepareSegment(const QRect &area);
+    /// The prepared segment's memory and, in \a id, its name on the server
+    /// when it fits a grab of \a area; otherwise null, and it is let go.
+    void *takePreparedSegment(const QRect &area, std::uint32_t *id);
     QImage grabShared(const QRect &area);
     QImage grabOverConnection(const QRect &area);
     QList<std::uint32_t> stackingOrder() const;
@@ -60,6 +68,7 @@ private:
     bool m_hasMonitors = false;
     int m_sharedMemoryFailures = 0;
     QImage m_prepared;              // memory for the next grab over the connection
+    std::unique_ptr<PreparedSegment> m_preparedSegment; // or through shared memory
     bool m_lastGrabShared = false;
     QList<QRect> m_windows;         // at the last grab, topmost first
 };
