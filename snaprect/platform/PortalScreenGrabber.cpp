@@ -1,5 +1,6 @@
 #include "PortalScreenGrabber.h"
 
+#include <QApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
@@ -16,6 +17,8 @@
 #include <QScreen>
 #include <QTimer>
 #include <QUrl>
+#include <QWindow>
+#include <QWidget>
 
 namespace {
 
@@ -49,6 +52,27 @@ QImage readDesktopPicture(const QString &path, const QRect &desktop, qreal scale
     QImageReader::setAllocationLimit(defaultLimitMiB);
     return picture;
 }
+
+// A compositor may hold back what a configure changes (sway: a window made
+// full-screen, its size, the windows around it) until the window commits a
+// frame with the acknowledgement, or for 200 ms. Qt 6.4 acknowledges and then
+// passes the configure to the window as a paint event of its QWindow, for
+// which a widget's backing store only flushes the frame it committed before:
+// Qt commits nothing then. Drawn anew, the widget commits a new frame.
+class FrameOnConfigure : public QObject
+{
+public:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint && watched->isWindowType()) {
+            for (QWidget *widget : QApplication::topLevelWidgets()) {
+                if (widget->windowHandle() == static_cast<QWindow *>(watched))
+                    widget->update();
+            }
+        }
+        return false;
+    }
+};
 
 QString callFailure(const QDBusError &error)
 {
@@ -195,6 +219,15 @@ private:
     QTimer m_timeout;
     bool m_finished = false;
 };
+
+PortalScreenGrabber::PortalScreenGrabber()
+    : m_frameOnConfigure(std::make_unique<FrameOnConfigure>())
+{
+    if (QCoreApplication *application = QCoreApplication::instance())
+        application->installEventFilter(m_frameOnConfigure.get());
+}
+
+PortalScreenGrabber::~PortalScreenGrabber() = default;
 
 QRect PortalScreenGrabber::desktopGeometry() const
 {

@@ -3,6 +3,7 @@
 #include "ScreenGrabber.h"
 
 class QImage;
+class QObject;
 
 /// Grabs through the desktop portal's Screenshot call on the session bus,
 /// the one way a Wayland client may read the screen: the portal asks the
@@ -12,6 +13,11 @@ class QImage;
 class PortalScreenGrabber : public ScreenGrabber
 {
 public:
+    /// Also has every top-level widget draw a new frame for each configure
+    /// of its window, which a compositor may wait for.
+    PortalScreenGrabber();
+    ~PortalScreenGrabber() override;
+
     /// The bounding rectangle of the screens, in logical units.
     QRect desktopGeometry() const override;
     /// Waits for the portal's answer in a local event loop.
@@ -42,5 +48,6 @@ public:
 private:
     int m_answerTimeoutMs = 120000;
     qreal m_pictureScale = 0;   // of the last picture; 0 before the first
+    std::unique_ptr<QObject> m_frameOnConfigure; // the application's event filter
 
 };
