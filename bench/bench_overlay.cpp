@@ -1,17 +1,18 @@
 // Times a region capture on Wayland as the user sees it: from the key that
 // presses "局部" on the real program's main window to the dimmed overlay on
-// each output, read back from the compositor with grim; beside it, in the
-// same rounds, the desktop portal's own grab, as bench_grab times it. Runs
-// inside a sway with the desktop portal (testing/run-on-sway --portal):
+// each output; beside it, in the same rounds, the desktop portal's own grab,
+// as bench_grab times it. Runs inside a sway with the desktop portal
+// (testing/run-on-sway --portal):
 //
 //   bench_overlay [RUNS]    (default 10)
 //
 // Each round starts the program afresh and captures twice: the first capture
 // of a process, then a later one. The key is typed by wtype, whose start is
-// part of the figure; grim reads a pixel near the top-left corner of every
-// output over a plain background, so an output counts from the first of its
-// frames that grim sees dimmed there (a frame of the compositor, 1/60 s, is
-// the resolution).
+// part of the figure (some 10 ms). A pixel near the top-left corner of every
+// output, over a plain background, is copied from the compositor at each of
+// the output's frames that change anything (the wlroots screen copy protocol,
+// with damage); an output counts from the frame in which that pixel shows
+// dimmed, at the time the compositor gives for the frame.
 
 #include "platform/ScreenGrabber.h"
 
@@ -24,8 +25,16 @@
 #include <QTextStream>
 #include <QThread>
 
+#include <screencopy.h>
+
+#include <wayland-client.h>
+
 #include <algorithm>
 #include <cstdlib>
+#include <ctime>
+#include <poll.h>
+#include <sys/mman.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -70,7 +79,8 @@ void type(const QString &keys)
         fail("wtype " + keys + " failed");
 }
 
-// The spots' pixels, from one grim of the strip that holds them.
+// The spots' pixels, from one grim of the strip that holds them: whether the
+// background shows.
 class Spots
 {
 public:
@@ -106,26 +116,179 @@ private:
     QRect m_strip;
 };
 
-// Milliseconds until each output shows something else than the background at
-// its spot, read from \a clock's start.
-std::vector<double> waitForDimming(const Spots &spots, const QElapsedTimer &clock)
+double monotonicMs()
 {
-    std::vector<double> times(spots.count(), -1);
-    for (;;) {
-        const std::vector<QRgb> pixels = spots.read();
-        const double now = clock.nsecsElapsed() / 1e6;
-        bool all = true;
-        for (int i = 0; i < spots.count(); ++i) {
-            if (times[i] < 0 && pixels[i] != background.rgb())
-                times[i] = now;
-            all = all && times[i] >= 0;
-        }
-        if (all)
-            return times;
-        if (now > 15000)
-            fail("the overlay did not show on every output");
-    }
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
 }
+
+// Each output's spot, copied from the compositor at every frame of the
+// output that has damage, on a connection of its own.
+class FrameWatcher
+{
+public:
+    explicit FrameWatcher(QRgb background)
+        : m_background(background & 0xffffffu)
+    {
+        if (!m_display)
+            fail("no Wayland display");
+        static const wl_registry_listener registryListener{
+            [](void *data, wl_registry *registry, uint32_t name, const char *interface, uint32_t version) {
+                auto *self = static_cast<FrameWatcher *>(data);
+                if (qstrcmp(interface, wl_output_interface.name) == 0) {
+                    self->m_outputs.push_back(std::make_unique<Output>());
+                    Output &output = *self->m_outputs.back();
+                    output.watcher = self;
+                    output.output = static_cast<wl_output *>(wl_registry_bind(registry, name, &wl_output_interface, 1));
+                    wl_output_add_listener(output.output, &outputListener, &output);
+                } else if (qstrcmp(interface, wl_shm_interface.name) == 0) {
+                    self->m_shm = static_cast<wl_shm *>(wl_registry_bind(registry, name, &wl_shm_interface, 1));
+                } else if (qstrcmp(interface, zwlr_screencopy_manager_v1_interface.name) == 0 && version >= 2) {
+                    self->m_manager = static_cast<zwlr_screencopy_manager_v1 *>(
+                        wl_registry_bind(registry, name, &zwlr_screencopy_manager_v1_interface, 2));
+                }
+            },
+            [](void *, wl_registry *, uint32_t) {}};
+        wl_registry_add_listener(wl_display_get_registry(m_display), &registryListener, this);
+        wl_display_roundtrip(m_display);
+        wl_display_roundtrip(m_display);
+        if (!m_shm || !m_manager || m_outputs.empty())
+            fail("the compositor offers no screen copy with damage");
+    }
+
+    int count() const { return int(m_outputs.size()); }
+    QSize size(int i) const { return m_outputs[i]->size; }
+
+    // Has every output copy its spot at each damaged frame from now on.
+    void arm()
+    {
+        for (const std::unique_ptr<Output> &output : m_outputs) {
+            output->shownAt = -1;
+            capture(*output);
+        }
+        wl_display_flush(m_display);
+    }
+
+    // The time of each output's first frame since arm() that shows its spot
+    // other than the background, in CLOCK_MONOTONIC milliseconds.
+    std::vector<double> waitForChange(double deadline)
+    {
+        for (;;) {
+            std::vector<double> times;
+            for (const std::unique_ptr<Output> &output : m_outputs)
+                times.push_back(output->shownAt);
+            if (std::all_of(times.begin(), times.end(), [](double time) { return time >= 0; }))
+                return times;
+            if (monotonicMs() > deadline)
+                fail("the overlay did not show on every output");
+            dispatch(100);
+        }
+    }
+
+    void dispatch(int timeoutMs)
+    {
+        while (wl_display_prepare_read(m_display) != 0)
+            wl_display_dispatch_pending(m_display);
+        wl_display_flush(m_display);
+        pollfd descriptor{wl_display_get_fd(m_display), POLLIN, 0};
+        if (poll(&descriptor, 1, timeoutMs) > 0)
+            wl_display_read_events(m_display);
+        else
+            wl_display_cancel_read(m_display);
+        if (wl_display_dispatch_pending(m_display) < 0)
+            fail("the screen copy connection failed");
+    }
+
+private:
+    struct Output
+    {
+        FrameWatcher *watcher = nullptr;
+        wl_output *output = nullptr;
+        QSize size;
+        zwlr_screencopy_frame_v1 *frame = nullptr;
+        wl_buffer *buffer = nullptr;
+        const uint32_t *pixel = nullptr;
+        double shownAt = -1;
+    };
+
+    static constexpr int spotOffset = 40;
+
+    void capture(Output &output)
+    {
+        if (output.frame)
+            zwlr_screencopy_frame_v1_destroy(output.frame);
+        output.frame = zwlr_screencopy_manager_v1_capture_output_region(m_manager, 0, output.output, spotOffset,
+                                                                        spotOffset, 1, 1);
+        zwlr_screencopy_frame_v1_add_listener(output.frame, &frameListener, &output);
+    }
+
+    // A buffer for the spot, in the format that the compositor asks for.
+    void makeBuffer(Output &output, uint32_t format, uint32_t width, uint32_t height, uint32_t stride)
+    {
+        const int size = int(stride * height);
+        const int file = memfd_create("bench-overlay-spot", 0);
+        void *memory = file < 0 || ftruncate(file, size) != 0
+                         ? MAP_FAILED
+                         : mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, file, 0);
+        if (memory == MAP_FAILED)
+            fail("no memory for the screen copy");
+        wl_shm_pool *pool = wl_shm_create_pool(m_shm, file, size);
+        output.buffer = wl_shm_pool_create_buffer(pool, 0, int(width), int(height), int(stride), format);
+        wl_shm_pool_destroy(pool);
+        close(file);
+        output.pixel = static_cast<const uint32_t *>(memory);
+    }
+
+    static const wl_output_listener outputListener;
+    static const zwlr_screencopy_frame_v1_listener frameListener;
+
+    wl_display *const m_display = wl_display_connect(nullptr);
+    wl_shm *m_shm = nullptr;
+    zwlr_screencopy_manager_v1 *m_manager = nullptr;
+    std::vector<std::unique_ptr<Output>> m_outputs;
+    const QRgb m_background;
+};
+
+// Only the output's size, which names it in the figures (wlroots tells no
+// position); listeners of newer libraries have more members.
+const wl_output_listener FrameWatcher::outputListener = [] {
+    wl_output_listener listener{};
+    listener.geometry = [](void *, wl_output *, int32_t, int32_t, int32_t, int32_t, int32_t, const char *,
+                           const char *, int32_t) {};
+    listener.mode = [](void *data, wl_output *, uint32_t flags, int32_t width, int32_t height, int32_t) {
+        if (flags & WL_OUTPUT_MODE_CURRENT)
+            static_cast<Output *>(data)->size = QSize(width, height);
+    };
+    return listener;
+}();
+
+const zwlr_screencopy_frame_v1_listener FrameWatcher::frameListener{
+    [](void *data, zwlr_screencopy_frame_v1 *frame, uint32_t format, uint32_t width, uint32_t height,
+       uint32_t stride) {
+        auto *output = static_cast<Output *>(data);
+        if (format != WL_SHM_FORMAT_XRGB8888 && format != WL_SHM_FORMAT_ARGB8888)
+            fail("the compositor copies in a format that the benchmark does not read");
+        if (!output->buffer)
+            output->watcher->makeBuffer(*output, format, width, height, stride);
+        zwlr_screencopy_frame_v1_copy_with_damage(frame, output->buffer);
+    },
+    [](void *, zwlr_screencopy_frame_v1 *, uint32_t) {},
+    [](void *data, zwlr_screencopy_frame_v1 *, uint32_t secondsHigh, uint32_t secondsLow, uint32_t nanoseconds) {
+        auto *output = static_cast<Output *>(data);
+        // Formats with 8 bits a colour keep red, green and blue in the low
+        // 24 bits of a little-endian word, as QRgb does.
+        if ((*output->pixel & 0xffffffu) == output->watcher->m_background) {
+            output->watcher->capture(*output);
+            return;
+        }
+        const double seconds = double((uint64_t(secondsHigh) << 32) | secondsLow);
+        output->shownAt = seconds * 1e3 + nanoseconds / 1e6;
+        zwlr_screencopy_frame_v1_destroy(output->frame);
+        output->frame = nullptr;
+    },
+    [](void *, zwlr_screencopy_frame_v1 *) { fail("the compositor could not copy a frame"); },
+    [](void *, zwlr_screencopy_frame_v1 *, uint32_t, uint32_t, uint32_t, uint32_t) {}};
 
 double portalGrab()
 {
@@ -183,10 +346,11 @@ int main(int argc, char *argv[])
             fail("the background did not show");
     }
 
+    FrameWatcher watcher(background.rgb());
     Figures grabs;
     // Per capture (first, later): each output's time, and the time of the
     // last output, when the whole overlay shows.
-    std::vector<std::vector<Figures>> outputs(2, std::vector<Figures>(spots.count()));
+    std::vector<std::vector<Figures>> outputs(2, std::vector<Figures>(watcher.count()));
     std::vector<Figures> whole(2);
     for (int round = 0; round < runs; ++round) {
         grabs.add(portalGrab());
@@ -200,13 +364,19 @@ int main(int argc, char *argv[])
             waitForSway(mainWindow + "focus");
             // The key's keymap and the focus settle first, as a user's do.
             QThread::msleep(300);
-            QElapsedTimer clock;
-            clock.start();
-            type("-k space");
-            const std::vector<double> times = waitForDimming(spots, clock);
-            for (int i = 0; i < spots.count(); ++i)
-                outputs[capture][i].add(times[i]);
-            whole[capture].add(*std::max_element(times.begin(), times.end()));
+            watcher.arm();
+            QProcess key;
+            const double pressed = monotonicMs();
+            key.start("wtype", {"-k", "space"});
+            const std::vector<double> times = watcher.waitForChange(pressed + 15000);
+            if (!key.waitForFinished() || key.exitCode() != 0)
+                fail("wtype failed");
+            for (int i = 0; i < watcher.count(); ++i) {
+                if (times[i] < pressed)
+                    fail("a frame from before the key showed the overlay");
+                outputs[capture][i].add(times[i] - pressed);
+            }
+            whole[capture].add(*std::max_element(times.begin(), times.end()) - pressed);
             waitForSway(overlay + "focus");
             type("-k Escape");
             waitForSway(overlay + "nop", false);
@@ -230,8 +400,10 @@ int main(int argc, char *argv[])
     for (int capture = 0; capture < 2; ++capture) {
         out() << "  key -> dimmed overlay on every output, " << names[capture] << ": " << whole[capture].describe()
               << ", " << QString::number(whole[capture].median() / grab, 'f', 2) << " x the portal grab" << Qt::endl;
-        for (int i = 0; i < spots.count(); ++i)
-            out() << "    " << screens[i]->name() << ": " << outputs[capture][i].describe() << Qt::endl;
+        for (int i = 0; i < watcher.count(); ++i) {
+            out() << "    output of " << watcher.size(i).width() << "x" << watcher.size(i).height() << ": "
+                  << outputs[capture][i].describe() << Qt::endl;
+        }
     }
     return 0;
 }
