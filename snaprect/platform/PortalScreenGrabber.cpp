@@ -154,14 +154,14 @@ private slots:
             return;
         }
         const QString path = address.toLocalFile();
-        const QImage picture = readDesktopPicture(path, m_desktop, m_scale);
+        QImage picture = readDesktopPicture(path, m_desktop, m_scale);
         if (isScratchFile(path))
             QFile::remove(path);
         if (picture.isNull()) {
             finish({}, QStringLiteral("无法读取桌面门户给出的截图文件。"));
             return;
         }
-        finish(PortalScreenGrabber::fitToDesktop(picture, m_desktop), {});
+        finish(PortalScreenGrabber::fitToDesktop(std::move(picture), m_desktop), {});
     }
 
 private:
@@ -271,11 +271,14 @@ void PortalScreenGrabber::requestDesktop(QObject *context, Done done)
     request->start(m_answerTimeoutMs);
 }
 
-QPixmap PortalScreenGrabber::fitToDesktop(const QImage &picture, const QRect &desktop)
+QPixmap PortalScreenGrabber::fitToDesktop(QImage picture, const QRect &desktop)
 {
-    QPixmap pixmap = QPixmap::fromImage(picture);
+    const int width = picture.width();
+    // Handed over, the picture becomes the pixmap where it lies, converted in
+    // place, rather than copied into a second buffer as large as the desktop.
+    QPixmap pixmap = QPixmap::fromImage(std::move(picture));
     if (desktop.width() > 0)
-        pixmap.setDevicePixelRatio(qreal(picture.width()) / desktop.width());
+        pixmap.setDevicePixelRatio(qreal(width) / desktop.width());
     return pixmap;
 }
 

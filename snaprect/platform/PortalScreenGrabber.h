@@ -38,8 +38,8 @@ public:
     /// their scale: the ratio of its width to the desktop's logical width is
     /// that scale. Qt's devicePixelRatio() cannot be trusted for it, as Qt
     /// rounds fractional output scales up. The result carries the scale as
-    /// its devicePixelRatio().
-    static QPixmap fitToDesktop(const QImage &picture, const QRect &desktop);
+    /// its devicePixelRatio(). Takes the picture over, rather than copy it.
+    static QPixmap fitToDesktop(QImage picture, const QRect &desktop);
 
     /// The path on which the portal answers a request with \a token from the
     /// connection whose unique name is \a uniqueName (":1.42").
