@@ -157,6 +157,10 @@ private slots:
         QFETCH(QLine, selection);
         QFETCH(QString, key);
         QVERIFY(!m_desktop.isNull() || setUpDesktop());
+        QFile settings(qEnvironmentVariable("XDG_CONFIG_HOME") + "/Framzel/save.xml");
+        QVERIFY(QDir().mkpath(QFileInfo(settings).path()) && settings.open(QIODevice::WriteOnly)
+                && settings.write(QString(R"(<snaprect><save folder="%1" type="0"/></snaprect>)").arg(QDir::homePath()).toUtf8()));
+        settings.close();
         QProcess program;
         program.start(SNAPRECT_BINARY, {});
         QVERIFY(sway(mainWindow + "focus") && wtype(key.isEmpty() ? "-k space" : "-k Tab -k space"));
@@ -165,11 +169,13 @@ private slots:
         if (!key.isEmpty())
             QVERIFY(sway(overlay + "nop") && drag(at.p1(), at.p2()) && wtype("-k " + key));
         // sway leaves the keyboard with a full-screen window when a dialog opens
-        // over it: the dialog gets it, as by the user's click. Return may meet
+        // over it: the dialog gets it, as by the user's click. It opens in the
+        // folder of the last save, where the name proposed is replaced; a path
+        // typed in full would have it open folders on the way. Return may meet
         // the name field's completion list, still catching up with the typing:
         // as a user does, press it again.
-        const QString path = QDir::home().filePath(QUuid::createUuid().toString(QUuid::Id128) + ".png");
-        QVERIFY(sway(saveDialog + "focus") && wtype("-- " + path));
+        const QString name = QUuid::createUuid().toString(QUuid::Id128) + ".png", path = QDir::home().filePath(name);
+        QVERIFY(sway(saveDialog + "focus") && wtype("-M ctrl -k a -m ctrl " + name));
         QVERIFY(QTest::qWaitFor([] { return wtype("-k Return") && sway(saveDialog + "nop", false, 3000); }, 15000));
         const QRect area = scaled(QRect(at.p1(), at.p2() - QPoint(1, 1))).adjusted(key.startsWith("Left") ? -1 : 0, 0, 0, 0);
         QTRY_COMPARE_WITH_TIMEOUT(pixelDifference(path, key.endsWith("s") ? m_desktop.copy(area) : m_desktop), QString(), 15000);
