@@ -1,6 +1,7 @@
 #include "SaveSettings.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
@@ -17,8 +18,8 @@ void SaveSettings::load()
 
 bool SaveSettings::save()
 {
-    return QDir().mkpath(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation))
-           && OvXmlFile::save(fileName());
+    const QString file = fileName();
+    return QDir().mkpath(QFileInfo(file).path()) && OvXmlFile::save(file);
 }
 
 void SaveSettings::readParse(QXmlStreamReader *reader)

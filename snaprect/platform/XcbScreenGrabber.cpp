@@ -112,10 +112,12 @@ Segment newSegment(xcb_connection_t *connection, size_t size)
     return {connection, id, data, size};
 }
 
+// Made if it does not exist yet, so that it holds for a window manager that
+// starts later.
 xcb_atom_t atom(xcb_connection_t *connection, const char *name)
 {
     Reply<xcb_intern_atom_reply_t> reply(
-        xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 1, uint16_t(std::strlen(name)), name), nullptr));
+        xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, uint16_t(std::strlen(name)), name), nullptr));
     return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
 }
 
@@ -182,6 +184,8 @@ XcbScreenGrabber::XcbScreenGrabber(xcb_connection_t *connection, std::uint32_t r
     : m_connection(connection)
     , m_root(root)
     , m_transfer(transfer)
+    , m_clientListStacking(atom(connection, "_NET_CLIENT_LIST_STACKING"))
+    , m_frameExtents(atom(connection, "_NET_FRAME_EXTENTS"))
 {
     // Monitors came with RandR 1.5; the version must be asked for before use.
     const xcb_query_extension_reply_t *randr = xcb_get_extension_data(m_connection, &xcb_randr_id);
@@ -438,7 +442,7 @@ QList<std::uint32_t> XcbScreenGrabber::stackingOrder() const
     // Bottom to top: the window manager's clients where one runs (their
     // frames are its windows), else the root's children.
     const QList<xcb_window_t> clients = propertyValues<xcb_window_t>(
-        m_connection, askProperty(m_connection, m_root, atom(m_connection, "_NET_CLIENT_LIST_STACKING"), 4096));
+        m_connection, askProperty(m_connection, m_root, m_clientListStacking, 4096));
     if (!clients.isEmpty())
         return clients;
     Reply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(m_connection, xcb_query_tree(m_connection, m_root), nullptr));
@@ -455,7 +459,6 @@ QList<QRect> XcbScreenGrabber::windowsIn(const QRect &area) const
         if (window->handle())
             own.append(xcb_window_t(window->winId()));
     }
-    const xcb_atom_t frameExtents = atom(m_connection, "_NET_FRAME_EXTENTS");
     struct Asked {
         xcb_get_window_attributes_cookie_t attributes;
         xcb_get_geometry_cookie_t geometry;
@@ -468,7 +471,7 @@ QList<QRect> XcbScreenGrabber::windowsIn(const QRect &area) const
     for (const xcb_window_t window : order)
         asked.append({xcb_get_window_attributes(m_connection, window), xcb_get_geometry(m_connection, window),
                       xcb_translate_coordinates(m_connection, window, m_root, 0, 0),
-                      askProperty(m_connection, window, frameExtents, 4)});
+                      askProperty(m_connection, window, m_frameExtents, 4)});
     QList<QRect> found;
     for (qsizetype i = 0; i < order.size(); ++i) {
         Reply<xcb_get_window_attributes_reply_t> attributes(

@@ -65,6 +65,8 @@ private:
     xcb_connection_t *m_connection;
     std::uint32_t m_root;
     Transfer m_transfer;
+    std::uint32_t m_clientListStacking; // atoms, asked for once
+    std::uint32_t m_frameExtents;
     bool m_hasMonitors = false;
     int m_sharedMemoryFailures = 0;
     QImage m_prepared;              // memory for the next grab over the connection
