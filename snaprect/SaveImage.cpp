@@ -19,26 +19,27 @@
 namespace {
 
 const QString dialogCaption = QStringLiteral("保存图像");
+// Every type the dialog knows, in the order offered; the remembered file type
+// is a place in this list, whichever of them the installed Qt can write.
 const QStringList nameFilters = {
     QStringLiteral("PNG 图像 (*.png)"),
     QStringLiteral("JPEG 图像 (*.jpg)"),
     QStringLiteral("BMP 图像 (*.bmp)"),
     QStringLiteral("XPM 图像 (*.xpm)"),
     QStringLiteral("PPM 图像 (*.ppm)"),
+    QStringLiteral("WebP 图像 (*.webp)"),
+    QStringLiteral("TIFF 图像 (*.tiff)"),
 };
 
 // Where the dialog opens: the folder of the last save or, the first time (or
-// when that folder is gone), the working directory (the program's folder),
-// unless the user may not write there (an installed program), then the
-// user's pictures.
+// when that folder is gone), the user's pictures folder, made if missing, or
+// the home folder where there is none.
 QString startFolder(const QString &lastFolder)
 {
     if (!lastFolder.isEmpty() && QFileInfo(lastFolder).isDir())
         return lastFolder;
-    if (QFileInfo(QDir::currentPath()).isWritable())
-        return QDir::currentPath();
     const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
-    return QFileInfo(pictures).isDir() ? pictures : QDir::homePath();
+    return !pictures.isEmpty() && QDir().mkpath(pictures) ? pictures : QDir::homePath();
 }
 
 // "PNG 图像 (*.png)" -> "png"
@@ -46,6 +47,37 @@ QString suffixOfFilter(const QString &filter)
 {
     const int star = filter.lastIndexOf(QLatin1String("*."));
     return star < 0 ? QString() : filter.mid(star + 2).chopped(1);
+}
+
+// The dialog's types that the installed Qt can write: JPEG, WebP and TIFF
+// come from its image-format plug-ins.
+const QStringList &offeredFilters()
+{
+    static const QStringList offered = [] {
+        const QList<QByteArray> writable = QImageWriter::supportedImageFormats();
+        QStringList filters;
+        std::copy_if(nameFilters.cbegin(), nameFilters.cend(), std::back_inserter(filters),
+                     [&writable](const QString &filter) { return writable.contains(suffixOfFilter(filter).toLatin1()); });
+        return filters;
+    }();
+    return offered;
+}
+
+// "SnapRect_<time>.png" in \a folder or, when an earlier save of the same
+// capture (or any picture) took that name, "SnapRect_<time>_2.png" and so on,
+// so that Return alone never meets the question whether to replace a file.
+QString proposedName(const QString &folder, const QDateTime &taken, const QString &suffix)
+{
+    const QString stem = QStringLiteral("SnapRect_") + taken.toString(QStringLiteral("yyyyMMdd_HHmmss"));
+    const QStringList suffixes = offeredImageSuffixes();
+    const auto inUse = [&](const QString &name) {
+        return std::any_of(suffixes.cbegin(), suffixes.cend(),
+                           [&](const QString &s) { return QFileInfo::exists(folder + QLatin1Char('/') + name + QLatin1Char('.') + s); });
+    };
+    QString name = stem;
+    for (int n = 2; inUse(name); ++n)
+        name = QStringLiteral("%1_%2").arg(stem).arg(n);
+    return name + QLatin1Char('.') + suffix;
 }
 
 // A small screen at a high scale (a 1280 x 800 panel at 2 is 640 x 400
@@ -74,19 +106,40 @@ void remember(SaveSettings &settings, const QString &fileName, const QString &ch
 
 } // namespace
 
+QStringList offeredImageSuffixes()
+{
+    QStringList suffixes;
+    for (const QString &filter : offeredFilters())
+        suffixes.append(suffixOfFilter(filter));
+    return suffixes;
+}
+
+QString imageFormatProblem(const QString &fileName)
+{
+    const QString suffix = QFileInfo(fileName).suffix();
+    if (!suffix.isEmpty() && QImageWriter::supportedImageFormats().contains(suffix.toLower().toLatin1()))
+        return {};
+    const QStringList offered = offeredImageSuffixes(); // png, bmp, xpm and ppm at least
+    return QStringLiteral("不支持“%1”这种图像格式，请使用 .%2 或 .%3 作为扩展名。")
+        .arg(suffix, offered.mid(0, offered.size() - 1).join(QStringLiteral("、.")), offered.last());
+}
+
 QString writePixmap(const QPixmap &pixmap, const QString &fileName)
 {
-    const QByteArray format = QFileInfo(fileName).suffix().toLower().toLatin1();
-    if (format.isEmpty() || !QImageWriter::supportedImageFormats().contains(format))
-        return QStringLiteral("不支持“%1”这种图像格式，请使用 .png、.jpg、.bmp、.xpm 或 .ppm 作为扩展名。")
-            .arg(QFileInfo(fileName).suffix());
+    if (const QString problem = imageFormatProblem(fileName); !problem.isEmpty())
+        return problem;
 
     // Written beside the target and renamed over it at the end, so a failed
     // save never leaves an existing file truncated or half-written.
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly))
         return QStringLiteral("无法创建文件：%1").arg(file.errorString());
+    const QByteArray format = QFileInfo(fileName).suffix().toLower().toLatin1();
     QImageWriter writer(&file, format);
+    // Lossless, as the other formats but JPEG: a screen holds text and hard
+    // edges, which WebP's default quality blurs.
+    if (format == "webp")
+        writer.setQuality(100);
     if (!writer.write(pixmap.toImage())) {
         file.cancelWriting();
         return QStringLiteral("无法写入图像：%1").arg(writer.errorString());
@@ -107,16 +160,17 @@ QString saveImage(QWidget *parent, const QPixmap &pixmap, const QDateTime &taken
 {
     SaveSettings settings;
     settings.load();
-    const QString filter = nameFilters.value(settings.fileType, nameFilters.first());
-    QFileDialog dialog(parent, dialogCaption, startFolder(settings.folder));
+    const QString remembered = nameFilters.value(settings.fileType);
+    const QString filter = offeredFilters().contains(remembered) ? remembered : offeredFilters().first();
+    const QString folder = startFolder(settings.folder);
+    QFileDialog dialog(parent, dialogCaption, folder);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setNameFilters(nameFilters);
+    dialog.setNameFilters(offeredFilters());
     dialog.selectNameFilter(filter);
     dialog.setDefaultSuffix(suffixOfFilter(filter));
     // Return alone saves.
-    dialog.selectFile(QStringLiteral("SnapRect_%1.%2").arg(taken.toString(QStringLiteral("yyyyMMdd_HHmmss")),
-                                                          suffixOfFilter(filter)));
+    dialog.selectFile(proposedName(folder, taken, suffixOfFilter(filter)));
     QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
                      [&dialog](const QString &filter) { dialog.setDefaultSuffix(suffixOfFilter(filter)); });
     fitOnScreen(dialog, parent);

@@ -41,6 +41,8 @@ private slots:
         QTest::addColumn<QByteArray>("format");
         QTest::newRow("no suffix, JPEG chosen") << "shot" << 1 << false << "shot.jpg" << QByteArray("jpeg");
         QTest::newRow("no suffix, PPM chosen") << "shot" << 4 << false << "shot.ppm" << QByteArray("ppm");
+        QTest::newRow("no suffix, WebP chosen") << "shot" << 5 << false << "shot.webp" << QByteArray("webp");
+        QTest::newRow("no suffix, TIFF chosen") << "shot" << 6 << false << "shot.tiff" << QByteArray("tiff");
         QTest::newRow("unknown suffix") << "shot.xyz" << 0 << false << "" << QByteArray();
         QTest::newRow("folder that is a file") << "old.png/shot.png" << 0 << false << "" << QByteArray();
         QTest::newRow("disk full") << "shot.png" << 0 << true << "" << QByteArray();
@@ -92,14 +94,15 @@ private slots:
     }
 
     // Each row: the settings file of an earlier run (none when empty; %1 is a
-    // new folder, also the working folder), and where Return alone saves a
-    // capture of 2026-01-02 03:04:05. The next save, from another working
-    // folder, opens in the same folder with the same file type.
+    // new folder, also the working folder, and holds the home folder), and
+    // where Return alone saves a capture of 2026-01-02 03:04:05. A second save
+    // of the same capture, from another working folder, opens in the same
+    // folder with the same file type and proposes a name not taken.
     void proposedNameAndRememberedFolder_data()
     {
         QTest::addColumn<QString>("settings");
         QTest::addColumn<QString>("saved");
-        const QString png = "SnapRect_20260102_030405.png";
+        const QString png = "home/Pictures/SnapRect_20260102_030405.png";
         QTest::newRow("no settings file") << "" << png;
         QTest::newRow("last folder and type") << R"(<snaprect><save folder="%1/sub" type="1"/></snaprect>)"
                                               << "sub/SnapRect_20260102_030405.jpg";
@@ -123,14 +126,17 @@ private slots:
         for (int save = 0; save < 2; ++save)
             answerer.then([](QWidget *dialog) { QTest::keyClick(dialog, Qt::Key_Return); });
         const QString working = QDir::currentPath();
+        const QByteArray home = qgetenv("HOME");
+        qputenv("HOME", folder.filePath("home").toLocal8Bit());
         const QDateTime taken(QDate(2026, 1, 2), QTime(3, 4, 5));
         QDir::setCurrent(folder.path());
         const QString first = saveImage(nullptr, picture, taken);
         QDir::setCurrent(folder.filePath("elsewhere"));
-        const QString second = saveImage(nullptr, picture, taken.addSecs(1));
+        const QString second = saveImage(nullptr, picture, taken);
         QDir::setCurrent(working);
+        qputenv("HOME", home);
         QCOMPARE(first, folder.filePath(saved));
-        QCOMPARE(second, folder.filePath(QString(saved).replace("05.", "06.")));
+        QCOMPARE(second, folder.filePath(QString(saved).replace("05.", "05_2.")));
     }
 
     void updateQuestion_data()
