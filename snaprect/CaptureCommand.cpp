@@ -46,13 +46,17 @@ void CaptureCommand::fullScreen(const QPixmap &desktop)
     QPixmap picture = desktop;
     if (!m_options.geometry.isNull()) {
         const QRect area = m_options.geometry & desktop.rect();
+        const auto text = [](const QRect &r) {
+            return QStringLiteral("%1x%2+%3+%4").arg(r.width()).arg(r.height()).arg(r.x()).arg(r.y());
+        };
         if (area.isEmpty()) {
-            const QRect &g = m_options.geometry;
-            printError(QStringLiteral("矩形 %1x%2+%3+%4 不在桌面（%5x%6）之内")
-                           .arg(g.width()).arg(g.height()).arg(g.x()).arg(g.y()).arg(desktop.width()).arg(desktop.height()));
+            printError(QStringLiteral("矩形 %1 不在桌面（%2x%3）之内")
+                           .arg(text(m_options.geometry)).arg(desktop.width()).arg(desktop.height()));
             finish(CommandLine::Failed);
             return;
         }
+        if (area != m_options.geometry)
+            printError(QStringLiteral("矩形 %1 超出桌面，只截取其中的 %2").arg(text(m_options.geometry), text(area)));
         picture = desktop.copy(area);
     }
     if (m_options.output.isEmpty() && !m_options.clipboard)

@@ -1,9 +1,11 @@
 #include "CommandLine.h"
 
 #include "AppConstants.h"
+#include "SaveImage.h"
 
 #include <QCommandLineParser>
 #include <QDir>
+#include <QFileInfo>
 #include <QRegularExpression>
 
 #include <cstdio>
@@ -24,6 +26,24 @@ QString typedName(const QStringList &arguments, const QCommandLineOption &option
         }
     }
     return QStringLiteral("--") + option.names().constLast();
+}
+
+// The option among \a options that takes no value but was given one, as in
+// "--full=x", in the form typed; empty when there is none.
+QString optionGivenAValue(const QStringList &arguments, const QList<QCommandLineOption> &options)
+{
+    for (const QString &argument : arguments.mid(1)) {
+        if (argument == QLatin1String("--"))
+            break;
+        const QString name = argument.section(QLatin1Char('='), 0, 0);
+        if (!argument.startsWith(QLatin1Char('-')) || name == argument)
+            continue;
+        for (const QCommandLineOption &option : options) {
+            if (option.valueName().isEmpty() && option.names().contains(name.mid(name.startsWith(QLatin1String("--")) ? 2 : 1)))
+                return name;
+        }
+    }
+    return {};
 }
 
 // "WxH+X+Y" with a positive size; null otherwise.
@@ -62,8 +82,9 @@ std::optional<int> CommandLine::parse(const QStringList &arguments)
     const QCommandLineOption full({QStringLiteral("f"), QStringLiteral("full")},
                                   QStringLiteral("不开主窗口，截取整个桌面并保存。"));
     const QCommandLineOption outputOption({QStringLiteral("o"), QStringLiteral("output")},
-                                          QStringLiteral("不经对话框写入该文件，格式按扩展名（png、jpg、bmp、xpm、ppm）；"
-                                                         "“-”把 PNG 写到标准输出。与 --region 一起时，S 和 Enter 写入该文件。"),
+                                          QStringLiteral("不经对话框写入该文件，格式按扩展名（%1），没有扩展名时为 PNG 并加上 .png；"
+                                                         "“-”把 PNG 写到标准输出。与 --region 一起时，S 和 Enter 写入该文件。")
+                                              .arg(offeredImageSuffixes().join(QStringLiteral("、"))),
                                           QStringLiteral("文件"));
     const QCommandLineOption clipboardOption({QStringLiteral("c"), QStringLiteral("clipboard")},
                                              QStringLiteral("与 --full 一起：复制到剪贴板（有 --output 时也写入该文件），不开保存对话框。"));
@@ -75,13 +96,17 @@ std::optional<int> CommandLine::parse(const QStringList &arguments)
     // The detached copy of the program that keeps a picture on the clipboard.
     QCommandLineOption serve(QStringLiteral("serve-clipboard"), QString(), QStringLiteral("file"));
     serve.setFlags(QCommandLineOption::HiddenFromHelp);
-    parser.addOptions({help, version, region, full, outputOption, clipboardOption, geometryOption, delay, serve});
+    const QList<QCommandLineOption> options = {help, version, region, full, outputOption, clipboardOption, geometryOption, delay, serve};
+    parser.addOptions(options);
 
     if (!parser.parse(arguments)) {
         const QStringList unknown = parser.unknownOptionNames();
+        const QString givenAValue = optionGivenAValue(arguments, options);
         if (!unknown.isEmpty()) {
             const QString &name = unknown.constFirst();
             printError(QStringLiteral("未知的选项：%1").arg((name.size() == 1 ? "-" : "--") + name));
+        } else if (!givenAValue.isEmpty()) {
+            printError(QStringLiteral("选项 %1 不带值").arg(givenAValue));
         } else {
             printError(QStringLiteral("选项 %1 缺少值").arg(arguments.constLast()));
         }
@@ -120,11 +145,20 @@ std::optional<int> CommandLine::parse(const QStringList &arguments)
     }
     if (parser.isSet(outputOption)) {
         output = parser.value(outputOption);
-        if (output.isEmpty())
-            return fail(QStringLiteral("%1 需要一个文件名").arg(typedName(arguments, outputOption)));
-        // Before the program makes its own folder the working directory.
-        if (output != QLatin1String("-"))
+        if (output.isEmpty() || output.endsWith(QLatin1Char('/')) || QFileInfo(output).isDir())
+            return fail(QStringLiteral("%1 需要一个文件名：%2").arg(typedName(arguments, outputOption), output));
+        if (output == QLatin1String("-") && standardOutputClosed)
+            return fail(QStringLiteral("标准输出已关闭，无法写出图像"));
+        if (output != QLatin1String("-")) {
+            // Before the program makes its own folder the working directory.
             output = QDir::current().absoluteFilePath(output);
+            // As the save dialog does; checked now rather than after the
+            // user has made a selection.
+            if (QFileInfo(output).suffix().isEmpty())
+                output += QStringLiteral(".png");
+            if (const QString problem = imageFormatProblem(output); !problem.isEmpty())
+                return fail(QStringLiteral("图像不能保存到“%1”：%2").arg(parser.value(outputOption), problem));
+        }
     }
     clipboard = parser.isSet(clipboardOption);
     if (parser.isSet(geometryOption)) {

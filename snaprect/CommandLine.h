@@ -21,6 +21,9 @@ struct CommandLine
     /// In the desktop picture's pixels; null for the whole desktop.
     QRect geometry;
     int delayMs = 0;
+    /// Set before parse() when the process has no standard output to write
+    /// a picture to: "-o -" is then refused.
+    bool standardOutputClosed = false;
 
     /// Reads \a arguments (the program's name first), relative file names
     /// against the working directory of the moment. Prints help, the version

@@ -4,6 +4,7 @@
 #include "CommandLine.h"
 #include "StartUp.h"
 #include "TMainForm.h"
+#include "platform/StandardOutput.h"
 
 #include <QApplication>
 #include <QDir>
@@ -12,6 +13,7 @@
 int main(int argc, char *argv[])
 {
     CommandLine options;
+    options.standardOutputClosed = standardOutputWasClosed();
     {
         // Help, the version and mistakes need no display: decided before
         // the application reaches for one.

@@ -8,6 +8,8 @@
 #include <QtTest>
 #include <QtWidgets>
 
+#include <unistd.h>
+
 namespace {
 const QString overlayTitle = "Framzel－局部截图", toolbarTitle = "局部截图";
 
@@ -322,7 +324,7 @@ private slots:
 
     // Each row: the options (files relative to where the program starts),
     // what the user does ("invert" the root after the grab of a later run, "no display",
-    // or gestures as above), the exit status, and what must come out: files,
+    // "closed stdout", or gestures as above), the exit status, and what must come out: files,
     // "stdout" or "clipboard" holding a rectangle, or text in "out:"/"err:".
     void commandLine_data()
     {
@@ -352,6 +354,13 @@ private slots:
         QTest::newRow("unwritable folder, no file") << "-f -o missing/a.png" << "" << 1 << "err:missing/a.png";
         QTest::newRow("unknown format, no file") << "-f -o a.xyz" << "" << 1 << "err:a.xyz";
         QTest::newRow("--geometry outside the desktop") << "-f -g 10x10+9000+0 -o a.png" << "" << 1 << "err:9000";
+        QTest::newRow("--geometry partly outside, clipped with a word") << "-f -g 2000x2000+1000+700 -o a.png" << "" << 0
+                                                                       << "a.png=1000,700,2000,2000 err:超出桌面";
+        QTest::newRow("no suffix writes PNG") << "-f -o shot" << "" << 0 << "shot.png=all";
+        QTest::newRow("WebP, lossless") << "-f -g 100x50+10+20 -o a.webp" << "" << 0 << "a.webp=10,20,100,50";
+        QTest::newRow("a value for --full") << "--full=x" << "" << 1 << "err:不带值";
+        QTest::newRow("--region, unknown format refused before the overlay") << "-r -o a.txt" << "no display" << 1 << "err:a.txt";
+        QTest::newRow("- with standard output closed") << "-f -o -" << "closed stdout" << 1 << "err:已关闭";
     }
 
     void commandLine()
@@ -366,6 +375,8 @@ private slots:
             environment.remove("DISPLAY");
         QProcess program;
         program.setProcessEnvironment(environment);
+        if (steps == "closed stdout")
+            program.setChildProcessModifier([] { ::close(STDOUT_FILENO); });
         program.setWorkingDirectory(m_folder.path());
         program.start(SNAPRECT_BINARY, arguments.split(' '));
         if (steps == "invert") {

@@ -1,0 +1,6 @@
+#include "StandardOutput.h"
+
+bool standardOutputWasClosed()
+{
+    return false;
+}
