@@ -4,6 +4,7 @@
 #include "CommandLine.h"
 #include "StartUp.h"
 #include "TMainForm.h"
+#include "platform/DisplaySession.h"
 #include "platform/StandardOutput.h"
 
 #include <QApplication>
@@ -20,6 +21,11 @@ int main(int argc, char *argv[])
         QCoreApplication probe(argc, argv);
         if (const std::optional<int> status = options.parse(QCoreApplication::arguments()))
             return *status;
+    }
+    // Qt would abort with a page of its own; one line says what is missing.
+    if (const QString problem = DisplaySession::unreachable(); !problem.isEmpty()) {
+        printError(problem);
+        return CommandLine::Failed;
     }
     if (options.mode == CommandLine::Mode::ServeClipboard) {
         QGuiApplication app(argc, argv);

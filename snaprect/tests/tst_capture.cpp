@@ -348,6 +348,8 @@ private slots:
         QTest::newRow("--region --output, S writes and leaves") << "-r -o a.png" << "drag 100,100 300,250;key s" << 0
                                                                 << "a.png=100,100,200,150";
         QTest::newRow("--region, Escape leaves with nothing") << "-r" << "key Escape" << 2 << "";
+        QTest::newRow("--region without a display") << "-r" << "no display" << 1 << "err:（DISPLAY";
+        QTest::newRow("main window on a display that cannot be opened") << "" << "display :4711" << 1 << "err::4711";
         QTest::newRow("--version without a display") << "--version" << "no display" << 0 << "out:2.0.0";
         QTest::newRow("unknown option without a display") << "-f --bogus" << "no display" << 1 << "err:--bogus";
         QTest::newRow("--delay out of range") << "-f -d 60001" << "" << 1 << "err:-d";
@@ -371,14 +373,18 @@ private slots:
         QFETCH(QString, expected);
         QImage desktop = m_desktop;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        if (steps == "no display")
+        if (steps.endsWith("display")) {
             environment.remove("DISPLAY");
+            environment.remove("WAYLAND_DISPLAY");
+        } else if (steps.startsWith("display")) {
+            environment.insert("DISPLAY", steps.section(' ', 1));
+        }
         QProcess program;
         program.setProcessEnvironment(environment);
         if (steps == "closed stdout")
             program.setChildProcessModifier([] { ::close(STDOUT_FILENO); });
         program.setWorkingDirectory(m_folder.path());
-        program.start(SNAPRECT_BINARY, arguments.split(' '));
+        program.start(SNAPRECT_BINARY, arguments.split(' ', Qt::SkipEmptyParts));
         if (steps == "invert") {
             // Once a second run, started later, has grabbed and written.
             QProcess later;

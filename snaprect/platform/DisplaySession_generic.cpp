@@ -1,0 +1,7 @@
+#include "DisplaySession.h"
+
+// Windows and macOS always have their one window system.
+QString DisplaySession::unreachable()
+{
+    return {};
+}
