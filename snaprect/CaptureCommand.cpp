@@ -27,7 +27,13 @@ void CaptureCommand::start()
         m_overlay = std::make_unique<TSnapRectForm>(nullptr);
         m_overlay->prepare();
     }
+    connect(&m_lock, &CaptureLock::handoverRequested, this, [this] { CaptureLock::bringToFront(m_overlay.get()); });
     QTimer::singleShot(m_options.delayMs, this, [this, wholeDesktop] {
+        if (!m_lock.acquire()) {
+            printError(QStringLiteral("另一个截图正在进行，已切换到它"));
+            finish(CommandLine::Left);
+            return;
+        }
         ScreenGrabber::instance().requestDesktop(this, [this, wholeDesktop](const QPixmap &desktop, const QString &failure) {
             if (desktop.isNull()) {
                 printError(QStringLiteral("无法截取屏幕：%1").arg(failure));
@@ -75,6 +81,8 @@ void CaptureCommand::region(const QPixmap &desktop)
         // owner starts.
         m_overlay->toolForm()->hide();
         m_overlay->hide();
+        // The clipboard's owner may take a moment; the next capture need not wait.
+        m_lock.release();
         finish(deliver(picture, copy) ? CommandLine::Done : CommandLine::Failed);
     });
     connect(m_overlay.get(), &TSnapRectForm::saved, this, [this] { m_saved = true; });

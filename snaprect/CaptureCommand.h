@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CaptureLock.h"
 #include "CommandLine.h"
 
 #include <QObject>
@@ -12,7 +13,9 @@ class TSnapRectForm;
 /// A capture that the command line asks for, without the main window: after
 /// the delay the whole desktop (--full) or the overlay (--region); the
 /// picture then goes to a file, standard output, the clipboard or the save
-/// dialog. Ends the event loop with the process's exit status.
+/// dialog. Ends the event loop with the process's exit status. When, after
+/// the delay, another capture of this user on this display runs, it brings
+/// that one to the front and ends with CommandLine::Left.
 class CaptureCommand : public QObject
 {
     Q_OBJECT
@@ -33,6 +36,7 @@ private:
     void finish(int status);
 
     CommandLine m_options;
+    CaptureLock m_lock;
     std::unique_ptr<TSnapRectForm> m_overlay;
     bool m_saved = false;
     bool m_finished = false;

@@ -2,6 +2,7 @@
 #include "ui_TMainForm.h"
 
 #include "AppConstants.h"
+#include "CaptureLock.h"
 #include "SaveImage.h"
 #include "TAboutForm.h"
 #include "TSnapRectForm.h"
@@ -45,6 +46,7 @@ TMainForm::TMainForm(QWidget *parent)
     checkUpdate = new OvCheckUpdate(this);
     adHelper = new OvAdHelper(this);
     snapRectForm = new TSnapRectForm(this);
+    captureLock = new CaptureLock(this);
 
     connect(checkUpdate, &OvCheckUpdate::update, this, &TMainForm::haveUpdate);
     checkUpdate->exec(updateUrl, updateId, updateVersion);
@@ -58,6 +60,8 @@ TMainForm::TMainForm(QWidget *parent)
     // The program runs on, so it serves the clipboard itself.
     connect(snapRectForm, &TSnapRectForm::selectionTaken, this,
             [](const QPixmap &picture) { QGuiApplication::clipboard()->setPixmap(picture); });
+    connect(snapRectForm, &QDialog::finished, captureLock, &CaptureLock::release);
+    connect(captureLock, &CaptureLock::handoverRequested, this, [this] { CaptureLock::bringToFront(snapRectForm); });
 
     // The panel stays hidden until the ad document has arrived.
     ui->wdtAd->setVisible(false);
@@ -118,6 +122,9 @@ void TMainForm::showAbout()
 
 void TMainForm::fullScreen()
 {
+    // Another program's capture is brought to the front instead.
+    if (!captureLock->acquire())
+        return;
     hide();
     QTimer::singleShot(hideBeforeGrabMs, this, &TMainForm::fullScreenTimer);
 }
@@ -132,11 +139,14 @@ void TMainForm::fullScreenTimer()
             captureFailed(failure);
         else
             saveImage(this, picture, QDateTime::currentDateTime());
+        captureLock->release();
     });
 }
 
 void TMainForm::snapRect()
 {
+    if (!captureLock->acquire())
+        return;
     hide();
     QTimer::singleShot(hideBeforeGrabMs, this, &TMainForm::snapRectTimer);
     snapRectForm->prepare();
@@ -150,6 +160,7 @@ void TMainForm::snapRectTimer()
         if (picture.isNull()) {
             show();
             captureFailed(failure);
+            captureLock->release();
             return;
         }
         snapRectForm->snapRect(picture);

@@ -2,6 +2,7 @@
 
 #include <QMainWindow>
 
+class CaptureLock;
 class OvAdHelper;
 class OvCheckUpdate;
 class TSnapRectForm;
@@ -43,4 +44,5 @@ private:
     OvAdHelper *adHelper;       ///< the ad rotation in wdtAd, a child of the window
     OvCheckUpdate *checkUpdate; ///< the start-up update check, a child of the window
     TSnapRectForm *snapRectForm;
+    CaptureLock *captureLock;   ///< held while a capture of this window runs, a child of the window
 };

@@ -1,7 +1,12 @@
 #include "DisplaySession.h"
 
+#include <QGuiApplication>
+#include <QRegularExpression>
 #include <QStringList>
+#include <QWindow>
 
+#include <X11/Xlib.h>
+#include <cstdlib>
 #include <cstring>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -70,6 +75,34 @@ QString waylandProblem()
     return QStringLiteral("无法连接显示服务器“%1”（WAYLAND_DISPLAY）").arg(display);
 }
 
+// On X11 Qt asks for the keyboard with the time of the last event that the
+// program saw, older than the user's last click elsewhere, and the server
+// (or a window manager's focus-stealing rules) refuses. A second start is
+// the user's own request: made now, and to a window manager as one from a
+// pager, which those rules let through.
+void giveX11Keyboard(const QNativeInterface::QX11Application *x11, QWindow *window)
+{
+    xcb_connection_t *connection = x11->connection();
+    const auto id = xcb_window_t(window->winId());
+    static const char name[] = "_NET_ACTIVE_WINDOW";
+    xcb_intern_atom_reply_t *atom =
+        xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, sizeof name - 1, name), nullptr);
+    xcb_client_message_event_t message = {};
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.format = 32;
+    message.window = id;
+    message.type = atom ? atom->atom : xcb_atom_t(XCB_ATOM_NONE);
+    message.data.data32[0] = 2; // a pager's request
+    message.data.data32[1] = XCB_CURRENT_TIME;
+    std::free(atom);
+    xcb_send_event(connection, 0, xcb_window_t(DefaultRootWindow(x11->display())),
+                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char *>(&message));
+    // Without a window manager nobody reads the message.
+    xcb_set_input_focus(connection, XCB_INPUT_FOCUS_PARENT, id, XCB_CURRENT_TIME);
+    xcb_flush(connection);
+}
+
 } // namespace
 
 QString DisplaySession::unreachable()
@@ -88,4 +121,24 @@ QString DisplaySession::unreachable()
             firstProblem = problem;
     }
     return firstProblem;
+}
+
+QString DisplaySession::userAndDisplay()
+{
+    // A program on XWayland shares the Wayland session's name.
+    QString display = qEnvironmentVariable("WAYLAND_DISPLAY");
+    if (display.isEmpty())
+        display = qEnvironmentVariable("DISPLAY");
+    static const QRegularExpression unsafe(QStringLiteral("[^A-Za-z0-9_.-]"));
+    QString name = QString::number(getuid()) + QLatin1Char('-') + display;
+    return name.replace(unsafe, QStringLiteral("_"));
+}
+
+void DisplaySession::giveKeyboard(QWindow *window)
+{
+    const auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (x11 && x11->display())
+        giveX11Keyboard(x11, window);
+    else
+        window->requestActivate();
 }

@@ -1,3 +1,4 @@
+#include "CaptureLock.h"
 #include "StartUp.h"
 #include "TMainForm.h"
 #include "platform/ScreenGrabber.h"
@@ -348,6 +349,10 @@ private slots:
         QTest::newRow("--region --output, S writes and leaves") << "-r -o a.png" << "drag 100,100 300,250;key s" << 0
                                                                 << "a.png=100,100,200,150";
         QTest::newRow("--region, Escape leaves with nothing") << "-r" << "key Escape" << 2 << "";
+        QTest::newRow("a second --region brings the first back, which copies the screen")
+            << "-r" << "second -r;drag 100,100 300,250;key Return" << 0 << "clipboard=100,100,200,150";
+        QTest::newRow("a crashed run's socket does not block") << "-r" << "crashed;drag 50,50 250,150;key Return" << 0
+                                                               << "clipboard=50,50,200,100";
         QTest::newRow("--region without a display") << "-r" << "no display" << 1 << "err:（DISPLAY";
         QTest::newRow("main window on a display that cannot be opened") << "" << "display :4711" << 1 << "err::4711";
         QTest::newRow("--version without a display") << "--version" << "no display" << 0 << "out:2.0.0";
@@ -378,6 +383,14 @@ private slots:
             environment.remove("WAYLAND_DISPLAY");
         } else if (steps.startsWith("display")) {
             environment.insert("DISPLAY", steps.section(' ', 1));
+        } else if (steps.startsWith("crashed;")) {
+            QProcess crashed;
+            crashed.start(SNAPRECT_BINARY, {"-r"});
+            const X11::Window overlay = X11::waitForWindow(overlayTitle);
+            crashed.kill();
+            QVERIFY(overlay && crashed.waitForFinished() && X11::waitForGone(overlay));
+            QVERIFY(QFile::exists(QDir::temp().filePath(CaptureLock::serverName())));
+            steps = steps.section(';', 1);
         }
         QProcess program;
         program.setProcessEnvironment(environment);
@@ -385,6 +398,7 @@ private slots:
             program.setChildProcessModifier([] { ::close(STDOUT_FILENO); });
         program.setWorkingDirectory(m_folder.path());
         program.start(SNAPRECT_BINARY, arguments.split(' ', Qt::SkipEmptyParts));
+        QWidget above; // a window that took the keyboard above the overlay
         if (steps == "invert") {
             // Once a second run, started later, has grabbed and written.
             QProcess later;
@@ -392,14 +406,27 @@ private slots:
             QVERIFY(later.waitForFinished() && later.exitCode() == 0);
             desktop.invertPixels();
             X11::setRootPicture(desktop);
-        } else if (steps.startsWith("drag") || steps.startsWith("key")) {
+        } else if (steps.startsWith("drag") || steps.startsWith("key") || steps.startsWith("second")) {
             QVERIFY((m_overlay = X11::waitForWindow(overlayTitle)));
             for (const QString &step : steps.split(';')) {
                 const QStringList word = step.split(' ');
-                if (word[0] == "drag")
+                if (word[0] == "second") {
+                    above.setGeometry(50, 50, 400, 300);
+                    above.show();
+                    QVERIFY(QTest::qWaitForWindowExposed(&above) && X11::focus({above.winId()}));
+                    const qsizetype overlays = X11::windows(overlayTitle).size();
+                    QProcess second;
+                    second.start(SNAPRECT_BINARY, word.mid(1));
+                    QVERIFY(second.waitForFinished());
+                    QCOMPARE(second.exitCode(), 2);
+                    QCOMPARE(second.readAllStandardError().count('\n'), 1);
+                    QCOMPARE(X11::windows(overlayTitle).size(), overlays);
+                    QTRY_VERIFY(X11::windows(overlayTitle).contains(X11::xdotool({"getwindowfocus"}).trimmed().toULong()));
+                } else if (word[0] == "drag") {
                     drag(word[1], word[2]);
-                else
+                } else {
                     press(word[1], word[0] == "key" ? overlayTitle : toolbarTitle);
+                }
             }
         }
         QVERIFY(program.waitForFinished(30000));
