@@ -46,7 +46,12 @@ CaptureLock::~CaptureLock() = default;
 QString CaptureLock::serverName()
 {
     const QString session = DisplaySession::userAndDisplay();
-    return session.isEmpty() ? QStringLiteral("snaprect-capture") : QStringLiteral("snaprect-capture-") + session;
+    const QString name = session.isEmpty() ? QStringLiteral("snaprect-capture") : QStringLiteral("snaprect-capture-") + session;
+    // The user's own runtime folder, where no other user can put a socket of
+    // that name first; the shared temporary folder only where there is none.
+    // (QStandardPaths would make one in the temporary folder, with a warning.)
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    return QDir(runtime.isEmpty() ? QDir::tempPath() : runtime).filePath(name);
 }
 
 bool CaptureLock::acquire()
@@ -57,7 +62,7 @@ bool CaptureLock::acquire()
     // Two starts at once (a key repeating) must not both find the lock free,
     // nor one remove the other's new socket as stale. A guard that cannot be
     // had in time is not waited for any longer.
-    QLockFile guard(QDir::temp().filePath(name + QStringLiteral(".lock")));
+    QLockFile guard(name + QStringLiteral(".lock"));
     (void)guard.tryLock(guardTimeoutMs);
     if (askHolder(name))
         return false;

@@ -28,7 +28,8 @@ public:
     /// Lets the lock go, for the next capture; nothing when it is not held.
     void release();
 
-    /// The local server's name, from the user and the display.
+    /// The local server's name, from the user and the display: a path in
+    /// the user's runtime folder, else in the temporary folder.
     static QString serverName();
     /// Brings this process's capture to the front: \a overlay's windows,
     /// if shown, with the keyboard, and above them the dialog that the

@@ -389,7 +389,7 @@ private slots:
             const X11::Window overlay = X11::waitForWindow(overlayTitle);
             crashed.kill();
             QVERIFY(overlay && crashed.waitForFinished() && X11::waitForGone(overlay));
-            QVERIFY(QFile::exists(QDir::temp().filePath(CaptureLock::serverName())));
+            QVERIFY(QFile::exists(CaptureLock::serverName()));
             steps = steps.section(';', 1);
         }
         QProcess program;
