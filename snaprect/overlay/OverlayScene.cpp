@@ -1,5 +1,7 @@
 #include "OverlayScene.h"
 
+#include "PlaceBeside.h"
+
 #include <QPainter>
 #include <QPixmap>
 
@@ -24,7 +26,7 @@ void OverlayScene::reset(const QSize &desktop, qreal pixelsPerUnit)
     m_magnifier = Magnifier(pixelsPerUnit);
     m_keyHelp = KeyHelp(pixelsPerUnit);
     m_selection = QRect(-1, -1, 0, 0);
-    m_magnifying = m_keyHelpShown = false;
+    m_magnifying = m_keyHelpShown = m_hintShown = false;
 }
 
 QRegion OverlayScene::setSelection(const QRect &box)
@@ -62,15 +64,32 @@ QRect OverlayScene::magnifierArea() const
     return m_magnifying ? m_magnifier.area(m_pointer, m_desktop) : QRect();
 }
 
-QRegion OverlayScene::setKeyHelp(bool shown, const QPoint &centre)
+QRegion OverlayScene::setKeyHelp(bool shown, const QRect &screen, const QRect &avoid)
 {
     QRegion changed;
     if (m_keyHelpShown)
         changed += m_keyHelp.area(m_keyHelpCentre);
     m_keyHelpShown = shown;
-    m_keyHelpCentre = centre;
+    m_keyHelpCentre = screen.topLeft() + QPoint(screen.width(), screen.height()) / 2;
+    const QRect centred = m_keyHelp.area(m_keyHelpCentre);
+    if (centred.intersects(avoid)) {
+        if (const std::optional<QRect> beside = placeBeside(avoid, centred.size(), screen))
+            m_keyHelpCentre = beside->center();
+    }
     if (m_keyHelpShown)
         changed += m_keyHelp.area(m_keyHelpCentre);
+    return changed;
+}
+
+QRegion OverlayScene::setHint(bool shown, const QRect &screen)
+{
+    QRegion changed;
+    if (m_hintShown)
+        changed += m_keyHelp.hintArea(m_hintScreen);
+    m_hintShown = shown;
+    m_hintScreen = screen;
+    if (m_hintShown)
+        changed += m_keyHelp.hintArea(m_hintScreen);
     return changed;
 }
 
@@ -91,6 +110,8 @@ void OverlayScene::paint(QPainter &painter, const QPixmap &picture, const QList<
             painter.fillRect(outside, shade);
     }
     paintFrame(painter, origin);
+    if (m_hintShown)
+        m_keyHelp.paintHint(painter, m_hintScreen, origin);
     if (m_keyHelpShown)
         m_keyHelp.paint(painter, m_keyHelpCentre, origin);
     // Over everything, the frame and its label too.

@@ -12,8 +12,9 @@ class QPixmap;
 
 /// What the overlay shows, in the capture's pixels: the frozen picture,
 /// dimmed outside the selection, the selection's frame and size, the key
-/// panel and the magnifier. Each change returns the part of the capture that
-/// must be painted again, so that the windows repaint only that.
+/// panel or the hint at it, and the magnifier. Each change returns the part
+/// of the capture that must be painted again, so that the windows repaint
+/// only that.
 class OverlayScene
 {
 public:
@@ -25,9 +26,14 @@ public:
     QRegion setSelection(const QRect &box);
     /// The magnifier shown or not at the pointer \a p.
     QRegion setMagnifier(bool shown, const QPoint &p);
-    /// The key panel shown or not, centred on \a centre.
-    QRegion setKeyHelp(bool shown, const QPoint &centre);
+    /// The key panel shown or not: in the middle of \a screen, or beside
+    /// \a avoid where it would lie under it.
+    QRegion setKeyHelp(bool shown, const QRect &screen, const QRect &avoid);
+    /// The hint at the key panel shown or not, on \a screen.
+    QRegion setHint(bool shown, const QRect &screen);
 
+    /// The selection with its frame, which lies just past its last column and row.
+    QRect selectionArea() const;
     bool keyHelpShown() const { return m_keyHelpShown; }
     bool magnifying() const { return m_magnifying; }
     QPoint pointer() const { return m_pointer; }
@@ -38,7 +44,6 @@ public:
     void paint(QPainter &painter, const QPixmap &picture, const QList<QRect> &areas, const QPoint &origin) const;
 
 private:
-    QRect selectionArea() const;
     QRect magnifierArea() const;
     void paintFrame(QPainter &painter, const QPoint &origin) const;
 
@@ -50,6 +55,8 @@ private:
     KeyHelp m_keyHelp;
     bool m_keyHelpShown = false;
     QPoint m_keyHelpCentre;
+    bool m_hintShown = false;
+    QRect m_hintScreen;
     bool m_magnifying = false;  // while Shift is held
     QPoint m_pointer;           // in the capture's pixels, at the last move
 };

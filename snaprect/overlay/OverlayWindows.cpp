@@ -1,6 +1,7 @@
 #include "OverlayWindows.h"
 
 #include "OverlayScene.h"
+#include "PlaceBeside.h"
 #include "TSnapRectForm.h"
 #include "TSnapRectSurface.h"
 #include "TSnapRectToolForm.h"
@@ -70,6 +71,7 @@ void OverlayWindows::cover(const ScreenGrabber &grabber)
     for (const QScreen *screen : screens)
         captured |= grabber.screenArea(screen);
     m_desktopSize = QSize(captured.right() + 1, captured.bottom() + 1);
+    m_primaryArea = grabber.screenArea(primary);
 
     if (!grabber.needsWindowPerScreen()) {
         m_origin = QPoint(0, 0);
@@ -109,11 +111,6 @@ void OverlayWindows::placeOnScreen(QWidget *window, QScreen *screen, bool fullSc
         window->setWindowState(window->windowState() | Qt::WindowFullScreen);
 }
 
-QPoint OverlayWindows::primaryCentre() const
-{
-    return m_origin + (QPointF(m_form->width(), m_form->height()) * m_scale / 2).toPoint();
-}
-
 QPoint OverlayWindows::originOf(const QWidget *surface) const
 {
     return surface == m_form ? m_origin : static_cast<const TSnapRectSurface *>(surface)->origin();
@@ -122,6 +119,11 @@ QPoint OverlayWindows::originOf(const QWidget *surface) const
 qreal OverlayWindows::scaleOf(const QWidget *surface) const
 {
     return surface == m_form ? m_scale : static_cast<const TSnapRectSurface *>(surface)->scale();
+}
+
+QRect OverlayWindows::toLocal(const QWidget *surface, const QRect &area) const
+{
+    return toLogical(area.translated(-originOf(surface)), scaleOf(surface));
 }
 
 QPoint OverlayWindows::toCapture(const QWidget *surface, const QPointF &position) const
@@ -158,7 +160,7 @@ void OverlayWindows::repaint(const QRegion &changed) const
         const int spare = qFuzzyCompare(scale, std::round(scale)) ? 0 : 1;
         QRegion dirty;
         for (const QRect &rect : changed)
-            dirty += toLogical(rect.translated(-originOf(surface)), scale).adjusted(-spare, -spare, spare, spare);
+            dirty += toLocal(surface, rect).adjusted(-spare, -spare, spare, spare);
         surface->update(dirty & surface->rect());
     }
 }
@@ -188,16 +190,81 @@ void OverlayWindows::setCursor(Qt::CursorShape shape) const
         surface->setCursor(shape);
 }
 
+void OverlayWindows::hideToolbar()
+{
+    m_toolbarFrame = toolbarFrame();
+    toolbar()->setVisible(false);
+}
+
+QMargins OverlayWindows::toolbarFrame() const
+{
+    // The window's own figure, which the widget's may lag behind; none while
+    // the window manager has yet to frame the window again.
+    const QWindow *window = toolbar()->isWindow() && toolbar()->isVisible() ? toolbar()->windowHandle() : nullptr;
+    const QMargins seen = window ? window->frameMargins() : QMargins();
+    return seen.isNull() ? m_toolbarFrame : seen;
+}
+
+void OverlayWindows::moveToolbarFrame(const QPoint &topLeft)
+{
+    // Qt places a window's frame by the frame that it last saw round it, and
+    // a hidden window has none; the window is placed by its inside instead.
+    toolbar()->setGeometry(QRect(topLeft + QPoint(m_toolbarFrame.left(), m_toolbarFrame.top()), toolbar()->size()));
+}
+
 void OverlayWindows::placeToolbarAt(const QPoint &p, const QPoint &global, QWidget *receiver)
 {
     QWidget *surface = surfaceAt(p, receiver);
     if (toolbar()->isWindow()) {
         // The toolbar's frame goes to the release point on the screen.
-        toolbar()->move(global);
+        moveToolbarFrame(global);
         keepToolbarAbove(surface);
     } else {
         embedToolbar(surface, (QPointF(p - originOf(surface)) / scaleOf(surface)).toPoint());
     }
+}
+
+void OverlayWindows::placeToolbarBeside(const QRect &selection, const QPoint &p, const QPoint &global,
+                                        QWidget *receiver)
+{
+    QWidget *surface = surfaceAt(selection.center(), receiver);
+    // A little apart, so that the frame stays in sight.
+    QRect around = toLocal(surface, selection).adjusted(-4, -4, 4, 4);
+    if (toolbar()->isWindow()) {
+        // On the screen, its frame too, within the screen of the selection.
+        around.translate(surface->geometry().topLeft());
+        const QScreen *screen = QGuiApplication::screenAt(around.center());
+        const QSize size = toolbar()->size().grownBy(m_toolbarFrame);
+        const std::optional<QRect> place = screen ? placeBeside(around, size, screen->geometry()) : std::nullopt;
+        if (!place)
+            return placeToolbarAt(p, global, receiver);
+        moveToolbarFrame(place->topLeft());
+        keepToolbarAbove(surface);
+        return;
+    }
+    // Each surface is one screen.
+    const std::optional<QRect> place = placeBeside(around, toolbar()->size(), surface->rect());
+    if (!place)
+        return placeToolbarAt(p, global, receiver);
+    embedToolbar(surface, place->topLeft());
+}
+
+QRect OverlayWindows::toolbarArea() const
+{
+    if (!toolbar()->isVisible())
+        return {};
+    const QWidget *surface = toolbar()->parentWidget();
+    QRect area = toolbar()->geometry();
+    if (toolbar()->isWindow()) {
+        area = area.marginsAdded(toolbarFrame());
+        surface = m_form;
+        for (QWidget *candidate : all()) {
+            if (candidate->geometry().contains(area.center()))
+                surface = candidate;
+        }
+        area.translate(-surface->geometry().topLeft());
+    }
+    return QRect(toCapture(surface, area.topLeft()), toCapture(surface, area.bottomRight() + QPoint(1, 1)) - QPoint(1, 1));
 }
 
 void OverlayWindows::embedToolbar(QWidget *surface, const QPoint &at)

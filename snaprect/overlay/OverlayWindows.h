@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QMargins>
 #include <QPoint>
 #include <QRegion>
 #include <QSize>
@@ -41,8 +42,10 @@ public:
     QSize desktopSize() const { return m_desktopSize; }
     /// The capture's pixels per unit of the primary screen.
     qreal primaryScale() const { return m_scale; }
-    /// The middle of the form's screen, in the capture's pixels.
-    QPoint primaryCentre() const;
+    /// The primary screen, in the capture's pixels.
+    QRect primaryArea() const { return m_primaryArea; }
+    /// Where the toolbar lies, in the capture's pixels; empty while it is hidden.
+    QRect toolbarArea() const;
 
     /// \a position in \a surface's units, in the capture's pixels.
     QPoint toCapture(const QWidget *surface, const QPointF &position) const;
@@ -55,9 +58,14 @@ public:
     void paint(QWidget *surface, const QRegion &region, const OverlayScene &scene, const QPixmap &picture) const;
     void setCursor(Qt::CursorShape shape) const;
 
+    /// Hides the toolbar while a button is held on the overlay.
+    void hideToolbar();
     /// Puts the toolbar at the release point \a p (in the capture's pixels;
     /// \a global on the screen) on the window that took it, \a receiver.
     void placeToolbarAt(const QPoint &p, const QPoint &global, QWidget *receiver);
+    /// Puts the toolbar beside \a selection, on its screen; at the release
+    /// point as placeToolbarAt() does where the screen has no room.
+    void placeToolbarBeside(const QRect &selection, const QPoint &p, const QPoint &global, QWidget *receiver);
     /// Has the toolbar window kept above the overlay's window that it lies on.
     void keepToolbarAbove();
     /// The window that a dialog of the overlay belongs over.
@@ -67,17 +75,22 @@ public:
 
 private:
     QPoint originOf(const QWidget *surface) const;
+    QRect toLocal(const QWidget *surface, const QRect &area) const;
     qreal scaleOf(const QWidget *surface) const;
     QWidget *surfaceAt(const QPoint &p, QWidget *fallback) const;
     QWidget *surfaceUnderToolbar() const;
     void keepToolbarAbove(QWidget *surface);
     void embedToolbar(QWidget *surface, const QPoint &at);
+    QMargins toolbarFrame() const;
+    void moveToolbarFrame(const QPoint &topLeft);
     TSnapRectToolForm *toolbar() const;
     static void placeOnScreen(QWidget *window, QScreen *screen, bool fullScreen);
 
     TSnapRectForm *m_form;
     QList<TSnapRectSurface *> m_surfaces;
     QSize m_desktopSize;
+    QRect m_primaryArea;
     QPoint m_origin;    // where the form's top-left lies in the capture
     qreal m_scale = 1;  // the capture's pixels per unit of the form
+    QMargins m_toolbarFrame; // a window manager's frame round the toolbar, when last seen
 };

@@ -12,8 +12,10 @@ Selection::Selection(const QSize &desktop)
 void Selection::clear()
 {
     m_left = m_top = m_right = m_bottom = -1;
-    m_startPos = QPoint(-1, -1);
+    m_startPos = m_lastPos = QPoint(-1, -1);
     m_state = Selecting;
+    m_before = box();
+    m_stateBefore = Selecting;
 }
 
 bool Selection::press(const QPoint &p)
@@ -22,9 +24,9 @@ bool Selection::press(const QPoint &p)
         m_lastPos = p;
         return true;
     }
-    m_left = m_right = p.x();
-    m_top = m_bottom = p.y();
-    m_startPos = p;
+    m_before = box();
+    m_stateBefore = m_state;
+    m_startPos = m_lastPos = p;
     m_state = Selecting;
     return false;
 }
@@ -32,6 +34,12 @@ bool Selection::press(const QPoint &p)
 void Selection::dragTo(const QPoint &p)
 {
     if (m_state == Selecting) {
+        m_lastPos = p;
+        if (!isDrawnWithArea()) {
+            select(m_before);
+            m_state = Selecting;
+            return;
+        }
         m_left = qMin(m_startPos.x(), p.x());
         m_top = qMin(m_startPos.y(), p.y());
         m_right = qMax(m_startPos.x(), p.x());
@@ -42,6 +50,22 @@ void Selection::dragTo(const QPoint &p)
     // follows again at once on the way back.
     shift(p - m_lastPos);
     m_lastPos = p;
+}
+
+bool Selection::release()
+{
+    if (m_state == Selecting && !isDrawnWithArea()) {
+        m_state = m_stateBefore;
+        return false;
+    }
+    const bool drawn = m_state == Selecting;
+    m_state = Selected;
+    return drawn;
+}
+
+bool Selection::isDrawnWithArea() const
+{
+    return m_startPos.x() != m_lastPos.x() && m_startPos.y() != m_lastPos.y();
 }
 
 void Selection::shift(const QPoint &d)

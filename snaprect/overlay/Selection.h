@@ -8,7 +8,9 @@
 /// pixels: left and top inclusive, right and bottom exclusive, always
 /// normalised. The mouse draws it (press, drag, release), grabs it from
 /// strictly inside to move it, and the keys nudge it or its right and bottom
-/// edges; moves keep it whole on the desktop.
+/// edges; moves keep it whole on the desktop. A selection is never less
+/// than a pixel wide and high: a rectangle drawn without width or height is
+/// none, and what was there before its press stays.
 class Selection
 {
 public:
@@ -33,13 +35,15 @@ public:
 
     /// A press at \a p: grabs a finished rectangle when \a p lies strictly
     /// inside it (its first column and row are outside, its last ones
-    /// inside) and returns true; otherwise begins a new rectangle there.
+    /// inside) and returns true; otherwise begins a new rectangle there,
+    /// which replaces the selection once it spans an area.
     bool press(const QPoint &p);
     /// The pointer, its button held, at \a p: stretches the rectangle being
     /// drawn from where it began, or moves the grabbed one.
     void dragTo(const QPoint &p);
-    /// The button released: the rectangle is finished.
-    void release() { m_state = Selected; }
+    /// The button released: returns true when it finishes a new rectangle;
+    /// one that spans no area leaves the selection as it was before the press.
+    bool release();
 
     /// Moves the rectangle by \a d, stopping whole at the desktop's edges.
     void shift(const QPoint &d);
@@ -52,12 +56,16 @@ public:
     bool isStrictlyInside(const QPoint &p) const;
 
 private:
+    bool isDrawnWithArea() const;
+
     QSize m_desktop;
     int m_left = -1;
     int m_top = -1;
     int m_right = -1;
     int m_bottom = -1;
-    QPoint m_lastPos;   // the pointer at the previous step of a move
+    QPoint m_lastPos;   // the pointer at the previous step of a move or drawing
     QPoint m_startPos;  // where the rectangle being drawn began
     State m_state = Selecting;
+    QRect m_before{-1, -1, 0, 0}; // the selection before the rectangle being drawn
+    State m_stateBefore = Selecting;
 };

@@ -64,6 +64,7 @@ void TSnapRectForm::snapRect(const QPixmap &desktop)
     m_fullPixmap = desktop;
     m_taken = QDateTime::currentDateTime();
     m_windowsAtGrab = grabber.windowsAtGrab();
+    m_scene.setHint(true, m_windows.primaryArea());
     for (QWidget *surface : surfaces())
         surface->update();
     // A toolbar window waits for the overlay's windows: see showEvent().
@@ -167,12 +168,18 @@ void TSnapRectForm::showSelection()
     m_windows.repaint(m_scene.setSelection(box));
 }
 
+void TSnapRectForm::dismissHint()
+{
+    m_windows.repaint(m_scene.setHint(false, m_windows.primaryArea()));
+}
+
 void TSnapRectForm::pressAt(const QWidget *surface, const QPointF &position)
 {
+    dismissHint();
     const bool grabbed = m_selection.press(m_windows.toCapture(surface, position));
     m_windows.setCursor(grabbed ? Qt::SizeAllCursor : Qt::CrossCursor);
     showSelection();
-    m_toolForm->setVisible(false);
+    m_windows.hideToolbar();
 }
 
 void TSnapRectForm::pointerMoved(const QWidget *surface, const QMouseEvent *event)
@@ -187,11 +194,18 @@ void TSnapRectForm::pointerMoved(const QWidget *surface, const QMouseEvent *even
 
 void TSnapRectForm::releaseAt(QWidget *surface, const QMouseEvent *event)
 {
-    m_selection.release();
+    const bool drawn = m_selection.release();
     m_windows.setCursor(Qt::ArrowCursor);
-    m_windows.placeToolbarAt(m_windows.toCapture(surface, event->position()), event->globalPosition().toPoint(),
-                             surface);
+    const QPoint p = m_windows.toCapture(surface, event->position());
+    // A new rectangle ends where the pointer is, and so does the toolbar; a
+    // rectangle moved, or kept by a click, is what the user wants to see.
+    if (drawn || m_selection.isClear())
+        m_windows.placeToolbarAt(p, event->globalPosition().toPoint(), surface);
+    else
+        m_windows.placeToolbarBeside(m_scene.selectionArea(), p, event->globalPosition().toPoint(), surface);
     m_toolForm->setVisible(true);
+    if (m_scene.keyHelpShown())
+        placeKeyHelp(true);
 }
 
 bool TSnapRectForm::event(QEvent *event)
@@ -235,6 +249,8 @@ void TSnapRectForm::keyReleaseEvent(QKeyEvent *event)
 
 void TSnapRectForm::handleKey(QKeyEvent *event)
 {
+    if (event->type() == QEvent::KeyPress)
+        dismissHint();
     // The magnifier shows while Shift is held.
     if (event->key() == Qt::Key_Shift) {
         setMagnifier(event->type() == QEvent::KeyPress, m_windows.pointerInCapture());
@@ -311,7 +327,13 @@ void TSnapRectForm::setMagnifier(bool shown, const QPoint &p)
 
 void TSnapRectForm::toggleKeyHelp()
 {
-    m_windows.repaint(m_scene.setKeyHelp(!m_scene.keyHelpShown(), m_windows.primaryCentre()));
+    placeKeyHelp(!m_scene.keyHelpShown());
+}
+
+void TSnapRectForm::placeKeyHelp(bool shown)
+{
+    // Never under the toolbar, which stays above the overlay.
+    m_windows.repaint(m_scene.setKeyHelp(shown, m_windows.primaryArea(), m_windows.toolbarArea()));
 }
 
 void TSnapRectForm::paintEvent(QPaintEvent *event)

@@ -111,6 +111,8 @@ private:
     void selectWindowUnderPointer();
     void setMagnifier(bool shown, const QPoint &p);
     void toggleKeyHelp();
+    void placeKeyHelp(bool shown);
+    void dismissHint();
     void showSelection();
     void releaseWindowMemory();
     void waitForWindowMemory();

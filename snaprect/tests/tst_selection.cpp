@@ -23,6 +23,11 @@ private slots:
         QTest::newRow("back from the right edge at once") << drawn + "press 29,29;drag 200,29;drag 190,29"
                                                           << QRect(70, 10, 20, 20);
         QTest::newRow("keys stop at the bottom right") << drawn + "shift 100,100" << QRect(80, 60, 20, 20);
+        QTest::newRow("a click keeps the rectangle, still to move") << drawn + "press 50,50;release;press 20,20;drag 25,25"
+                                                                    << QRect(15, 15, 20, 20);
+        QTest::newRow("a drag back to no height shows what was before") << drawn + "press 50,50;drag 60,60;drag 70,50"
+                                                                        << QRect(10, 10, 20, 20);
+        QTest::newRow("a drag of no width selects nothing") << "press 10,10;drag 10,30;release" << QRect(-1, -1, 0, 0);
         QTest::newRow("edges never below a pixel nor past the desktop")
             << "press 90,70;drag 95,75;release;resize -20,-20;resize 50,50" << QRect(90, 70, 10, 10);
     }
