@@ -1,7 +1,7 @@
 // Times a capture's steps on the X server it runs on and prints medians:
 //   snaprect_bench [runs]
 // Run it on a private Xvfb server through bench/run.
-#include "TSnapRectForm.h"
+#include "overlay/TSnapRectForm.h"
 #include "platform/ScreenGrabber.h"
 #include "platform/XcbScreenGrabber.h"
 

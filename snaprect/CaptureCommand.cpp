@@ -2,8 +2,8 @@
 
 #include "ClipboardServer.h"
 #include "SaveImage.h"
-#include "TSnapRectForm.h"
-#include "TSnapRectToolForm.h"
+#include "overlay/TSnapRectForm.h"
+#include "overlay/TSnapRectToolForm.h"
 #include "platform/ScreenGrabber.h"
 
 #include <QCoreApplication>

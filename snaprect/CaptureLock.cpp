@@ -1,7 +1,7 @@
 #include "CaptureLock.h"
 
-#include "TSnapRectForm.h"
-#include "TSnapRectToolForm.h"
+#include "overlay/TSnapRectForm.h"
+#include "overlay/TSnapRectToolForm.h"
 #include "platform/DisplaySession.h"
 
 #include <QApplication>

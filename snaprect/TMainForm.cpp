@@ -5,7 +5,7 @@
 #include "CaptureLock.h"
 #include "SaveImage.h"
 #include "TAboutForm.h"
-#include "TSnapRectForm.h"
+#include "overlay/TSnapRectForm.h"
 #include "platform/ScreenGrabber.h"
 
 #include <OvAdHelper.h>

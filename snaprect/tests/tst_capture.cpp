@@ -105,10 +105,11 @@ class tst_Capture : public QObject
         X11::xdotool({"keyup", "shift"});
     }
 
-    // Where what the monitors show differs from \a expected, outside
-    // \a ignored, by more than a level of rounding.
-    static QString shownDifference(const QImage &expected, const QRegion &ignored)
+    // The smallest rectangle that holds every pixel outside \a ignored where
+    // the monitors show other than \a expected by more than a level of rounding.
+    static QRect shownChanges(const QImage &expected, const QRegion &ignored)
     {
+        QRect changed;
         for (const QRect &monitor : X11::monitors()) {
             const QImage shown = X11::screenPicture(monitor);
             for (int y = 0; y < monitor.height(); ++y) {
@@ -117,11 +118,30 @@ class tst_Capture : public QObject
                     const QRgb a = shown.pixel(x, y), b = expected.pixel(p);
                     if (qMax(qAbs(qRed(a) - qRed(b)), qMax(qAbs(qGreen(a) - qGreen(b)), qAbs(qBlue(a) - qBlue(b)))) > 1
                         && !ignored.contains(p))
-                        return QString("at %1,%2: %3 instead of %4").arg(p.x()).arg(p.y()).arg(a, 8, 16).arg(b, 8, 16);
+                        changed |= QRect(p, QSize(1, 1));
                 }
             }
         }
-        return {};
+        return changed;
+    }
+
+    // Once the toolbar shows after a step of \a word: "apart x,y,w,h", it
+    // lies clear of that rectangle; "dimmed", the monitors show nothing but
+    // the dimmed desktop beside it; "panel", the key panel whole, clear of it.
+    void verifyShown(const QStringList &word)
+    {
+        const X11::Window toolbar = X11::waitForWindow(toolbarTitle);
+        const QRect apart = word[0] == "apart" ? rectangle(word[1]) : QRect();
+        QRect bar;
+        QTRY_VERIFY_WITH_TIMEOUT(X11::isViewable(toolbar) && !(bar = X11::frameGeometry(toolbar)).intersects(apart), 15000);
+        QImage dimmed = m_desktop;
+        QPainter(&dimmed).fillRect(dimmed.rect(), QColor(0, 0, 0, 100));
+        if (word[0] == "dimmed")
+            QTRY_COMPARE_WITH_TIMEOUT(shownChanges(dimmed, bar), QRect(), 15000);
+        QRect panel;
+        if (word[0] == "panel")
+            QTRY_VERIFY_WITH_TIMEOUT((panel = shownChanges(dimmed, bar)).isValid() && panel == shownChanges(dimmed, bar), 15000);
+        QVERIFY(!panel.intersects(bar));
     }
 
 private slots:
@@ -216,8 +236,8 @@ private slots:
         painter.end();
         // The size, in a label above the selection, and nowhere else.
         const QRect label(selection.topLeft() - QPoint(0, 40 * k), QSize(200 * k, 40 * k));
-        QTRY_COMPARE_WITH_TIMEOUT(shownDifference(expected, QRegion(toolbarArea) + label), QString(), 15000);
-        QVERIFY2(!shownDifference(expected, toolbarArea).isEmpty(), "no size shown");
+        QTRY_COMPARE_WITH_TIMEOUT(shownChanges(expected, QRegion(toolbarArea) + label), QRect(), 15000);
+        QVERIFY2(shownChanges(expected, toolbarArea).isValid(), "no size shown");
         press("s");
         QVERIFY(save("region.png"));
         QCOMPARE(pixelDifference(file("region.png"), m_desktop.copy(selection)), QString());
@@ -228,8 +248,8 @@ private slots:
     // have left ("window": the window opened, in its frame). Steps: "drag x,y x,y [button]", "click x,y" (a double-click),
     // "move x,y" (the pointer), "magnify x,y" (Shift held there: the
     // pixel shows enlarged, undimmed), "key K" on the overlay, "tool K" on the
-    // toolbar, "save NAME"; before "局部", "window x,y,w,h" opens a window
-    // there that shows what the root shows.
+    // toolbar, "save NAME", "apart", "dimmed" and "panel" (see verifyShown());
+    // before "局部", "window x,y,w,h" opens a window there that shows what the root shows.
     void gestures_data()
     {
         QTest::addColumn<QString>("steps");
@@ -245,7 +265,16 @@ private slots:
         QTest::newRow("moved past the bottom right stops at full size")
             << drag + "drag 200,200 1023,767;key s;save a.png" << "a.png=824,618,200,150";
         QTest::newRow("double-click inside keeps the rectangle") << drag + "click 200,200;key s;save a.png" << "a.png=100,100,200,150";
-        QTest::newRow("double-click outside leaves nothing selected") << drag + "click 500,500;key s;save a.png" << "a.png=all";
+        QTest::newRow("double-click outside keeps the rectangle") << drag + "click 500,500;key s;save a.png"
+                                                                  << "a.png=100,100,200,150";
+        QTest::newRow("a click selects and shows nothing") << "click 500,500;dimmed;key s;save a.png" << "a.png=all";
+        QTest::newRow("a drag of no height selects and shows nothing") << "drag 100,250 300,250;dimmed;key s;save a.png"
+                                                                       << "a.png=all";
+        QTest::newRow("F1 panel beside the toolbar") << "key F1;panel;key s;save a.png" << "a.png=all";
+        QTest::newRow("moved, the toolbar goes beside") << drag + "drag 150,150 170,180;apart 120,130,200,150;key s;save a.png"
+                                                        << "a.png=120,130,200,150";
+        QTest::newRow("moved to the bottom, the toolbar goes above")
+            << drag + "drag 200,200 200,767;apart 100,618,200,150;key s;save a.png" << "a.png=100,618,200,150";
         QTest::newRow("R reselects, S then saves the whole") << drag + "key r;key s;save a.png" << "a.png=all";
         QTest::newRow("two saves in a row, F undimmed") << drag + "key s;save a.ppm;key f;save b.bmp" << "a.ppm=100,100,200,150 b.bmp=all";
         QTest::newRow("toolbar S, R, F") << drag + "tool s;save a.xpm;tool r;tool f;save b.png" << "a.xpm=100,100,200,150 b.png=all";
@@ -299,6 +328,8 @@ private slots:
                 magnify(rectangle(word[1]).topLeft());
             else if (word[0] == "save")
                 QVERIFY2(save(word[1]), qPrintable(step));
+            else if (word[0] == "apart" || word[0] == "dimmed" || word[0] == "panel")
+                verifyShown(word);
             else
                 press(word[1], word[0] == "key" ? overlayTitle : toolbarTitle);
         }
@@ -344,6 +375,10 @@ private slots:
                                                        << "clipboard=100,100,200,150";
         QTest::newRow("--region, Ctrl+C on the toolbar copies") << "--region" << "drag 200,150 400,300;tool ctrl+c" << 0
                                                                 << "clipboard=200,150,200,150";
+        QTest::newRow("--region, a click and Enter copy the whole") << "-r" << "drag 600,100 600,100;key Return" << 0
+                                                                   << "clipboard=all";
+        QTest::newRow("--region, a drag of no width and Enter copy the whole") << "-r" << "drag 100,100 100,300;key Return"
+                                                                              << 0 << "clipboard=all";
         QTest::newRow("--region, Enter on the toolbar copies") << "--region" << "drag 50,50 250,150;tool Return" << 0
                                                                << "clipboard=50,50,200,100";
         QTest::newRow("--region --output, S writes and leaves") << "-r -o a.png" << "drag 100,100 300,250;key s" << 0

@@ -1,5 +1,5 @@
-#include "TSnapRectForm.h"
-#include "TSnapRectToolForm.h"
+#include "overlay/TSnapRectForm.h"
+#include "overlay/TSnapRectToolForm.h"
 #include "platform/PortalScreenGrabber.h"
 
 #include <Pictures.h>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "KeyHelp.h"
-#include "Magnifier.h"
-#include "SelectionReadout.h"
+#include "OverlayScene.h"
+#include "OverlayWindows.h"
+#include "Selection.h"
 
 #include <QDateTime>
 #include <QDialog>
@@ -13,9 +13,6 @@
 
 #include <future>
 
-class QPainter;
-class ScreenGrabber;
-class TSnapRectSurface;
 class TSnapRectToolForm;
 
 /// The frameless window, as large as the desktop, on which a region capture
@@ -26,32 +23,31 @@ class TSnapRectToolForm;
 ///
 /// Positions are kept in the capture's own pixels, the window system's, so
 /// that what is saved is exactly what lies under the rectangle on the
-/// screens, whatever their scaling. Where one window cannot lie over every
-/// screen pixel for pixel (screens scaled while their origins are not), the
-/// form covers the primary screen and one TSnapRectSurface covers each other
-/// screen; they show and share the form's one selection. Where windows cannot
-/// place themselves (Wayland), each of those windows is full-screen on its
-/// screen and the toolbar lives inside the window of the release point.
+/// screens, whatever their scaling. The form wires the pieces: the
+/// Selection, the OverlayScene that paints it, the OverlayWindows that show
+/// it on each screen and place the toolbar, and the OverlayKeys.
 class TSnapRectForm : public QDialog
 {
     Q_OBJECT
 
 public:
-    enum State { Selecting = 1, Selected = 2 };
+    using State = Selection::State;
+    static constexpr State Selecting = Selection::Selecting;
+    static constexpr State Selected = Selection::Selected;
 
     explicit TSnapRectForm(QWidget *parent);
     ~TSnapRectForm() override;
 
     /// The selection in the capture's pixels (at scale 1 these are the
     /// overlay's own coordinates); empty when nothing is selected.
-    QRect selectionRect() const;
-    State selectionState() const { return static_cast<State>(m_state); }
+    QRect selectionRect() const { return m_selection.rect(); }
+    State selectionState() const { return m_selection.state(); }
     TSnapRectToolForm *toolForm() const { return m_toolForm; }
     /// The undimmed capture of the desktop.
     const QPixmap &capture() const { return m_fullPixmap; }
     /// The windows that show the overlay: the form, then a surface for each
     /// screen that the form does not cover.
-    QList<QWidget *> surfaces() const;
+    QList<QWidget *> surfaces() const { return m_windows.all(); }
 
     /// As snapRect(), with a picture of the desktop already taken by
     /// ScreenGrabber::instance().
@@ -100,79 +96,37 @@ protected:
     bool event(QEvent *event) override;
 
 private:
-    // The surfaces pass their mouse, keys and painting to these.
+    // The surfaces pass their mouse, keys and painting to these, with
+    // positions in their own units.
     friend class TSnapRectSurface;
-    void pressAt(const QPoint &p);
-    void moveTo(const QPoint &p);
-    void pointerMoved(const QPoint &p, const QMouseEvent *event);
-    void releaseAt(const QPoint &p, const QPoint &globalPosition, QWidget *receiver);
+    void pressAt(const QWidget *surface, const QPointF &position);
+    void pointerMoved(const QWidget *surface, const QMouseEvent *event);
+    void releaseAt(QWidget *surface, const QMouseEvent *event);
     void paintSurface(QWidget *surface, const QRegion &region) const;
-    void paintFrame(QPainter &painter, const QPoint &origin) const;
-    /// Takes the shortcut override of a key that the overlay handles.
-    static bool claimOverlayKey(QEvent *event);
-    static bool isCopyKey(const QKeyEvent *event);
     void takeSelection();
     /// Acts on a key of the overlay, from any of its windows or the toolbar;
     /// accepts the event when the key is the overlay's.
     void handleKey(QKeyEvent *event);
-    bool nudgeSelection(const QKeyEvent *event);
+    void nudgeSelection(const QKeyEvent *event, bool edges);
     void selectWindowUnderPointer();
     void setMagnifier(bool shown, const QPoint &p);
-    QRect magnifierArea() const;
     void toggleKeyHelp();
-    QPoint keyHelpCentre() const;
-    void describeSelection();
-    QPoint pointerInCapture() const;
-
-    void coverScreens(const ScreenGrabber &grabber);
-    void placeOnScreen(QWidget *window, QScreen *screen, bool fullScreen);
-    void embedToolbar(QWidget *surface, const QPoint &at);
-    QWidget *surfaceAt(const QPoint &p, QWidget *fallback) const;
-    QWidget *surfaceUnderToolbar() const;
-    void keepToolbarAbove(QWidget *surface);
-    QWidget *dialogParent();
-    void beginRectangle(const QPoint &p);
-    bool isStrictlyInside(const QPoint &p) const;
-    void moveRectangle(const QPoint &p);
-    void shiftRectangle(const QPoint &d);
-    void resizeRectangle(const QPoint &d);
-    QPoint originOf(const QWidget *surface) const;
-    qreal scaleOf(const QWidget *surface) const;
-    QPoint toCapture(const QWidget *surface, const QPointF &position) const;
-    QRect selectionBox() const;
-    QRect selectionArea() const;
-    void repaintChange(const QRect &before);
-    void repaintCapture(const QRegion &changed);
+    void placeKeyHelp(bool shown);
+    void dismissHint();
+    void showSelection();
     void releaseWindowMemory();
     void waitForWindowMemory();
-    void setSurfaceCursor(Qt::CursorShape shape);
     void takeKeyboardBack();
 
     QPixmap m_fullPixmap;
     QDateTime m_taken;              // when m_fullPixmap was grabbed
-    int m_left = 0;
-    int m_top = 0;
-    int m_right = 0;
-    int m_bottom = 0;
-    QPoint m_lastPos;
-    QPoint m_startPos;
-    int m_state = Selecting;
+    Selection m_selection;
     bool m_saveTakesSelection = false;
     TSnapRectToolForm *m_toolForm;
-
-    QSize m_desktopSize;            // the capture's extent, in its pixels
-    QPoint m_origin;                // where the form's top-left lies in it
-    qreal m_scale = 1;              // the capture's pixels per unit of the form
-    int m_frameWidth = 1;           // the green frame, in the capture's pixels
+    OverlayWindows m_windows;
+    OverlayScene m_scene;
     bool m_paintedWhole = false;    // since the last show
     int m_windowsToExpose = 0;      // before the toolbar window is shown
-    QList<TSnapRectSurface *> m_surfaces;
-    QList<QRect> m_windows;         // the desktop's windows at the grab, topmost first
-    SelectionReadout m_readout;
-    Magnifier m_magnifier;
-    KeyHelp m_keyHelp;
-    bool m_keyHelpShown = false;
-    bool m_magnifying = false;      // while Shift is held
-    QPoint m_pointer;               // in the capture's pixels, at the last move
+    QList<QRect> m_windowsAtGrab;   // the desktop's windows at the grab, topmost first
     std::future<void> m_windowMemory; // the buffer's memory being readied
 };

@@ -1,5 +1,6 @@
 #include "TSnapRectSurface.h"
 
+#include "OverlayKeys.h"
 #include "TSnapRectForm.h"
 
 #include <QMouseEvent>
@@ -19,24 +20,24 @@ TSnapRectSurface::TSnapRectSurface(TSnapRectForm *form, const QPoint &origin, qr
 
 bool TSnapRectSurface::event(QEvent *event)
 {
-    return TSnapRectForm::claimOverlayKey(event) || QWidget::event(event);
+    return OverlayKeys::claim(event) || QWidget::event(event);
 }
 
 void TSnapRectSurface::mousePressEvent(QMouseEvent *event)
 {
-    m_form->pressAt(m_form->toCapture(this, event->position()));
+    m_form->pressAt(this, event->position());
     QWidget::mousePressEvent(event);
 }
 
 void TSnapRectSurface::mouseMoveEvent(QMouseEvent *event)
 {
-    m_form->pointerMoved(m_form->toCapture(this, event->position()), event);
+    m_form->pointerMoved(this, event);
     QWidget::mouseMoveEvent(event);
 }
 
 void TSnapRectSurface::mouseReleaseEvent(QMouseEvent *event)
 {
-    m_form->releaseAt(m_form->toCapture(this, event->position()), event->globalPosition().toPoint(), this);
+    m_form->releaseAt(this, event);
     QWidget::mouseReleaseEvent(event);
 }
 

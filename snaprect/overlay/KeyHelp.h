@@ -5,8 +5,8 @@
 
 class QPainter;
 
-/// The panel of the overlay's keys that F1 shows and hides, in the capture's
-/// pixels.
+/// The panel of the overlay's keys that F1 shows and hides, and the hint
+/// that tells of it, in the capture's pixels.
 class KeyHelp
 {
 public:
@@ -19,6 +19,11 @@ public:
     /// Paints it with \a painter, whose coordinates are the capture's pixels
     /// less \a origin.
     void paint(QPainter &painter, const QPoint &centre, const QPoint &origin) const;
+
+    /// Where the hint lies on a screen whose area is \a screen: at the middle
+    /// of its top.
+    QRect hintArea(const QRect &screen) const;
+    void paintHint(QPainter &painter, const QRect &screen, const QPoint &origin) const;
 
 private:
     QFont m_font;

@@ -21,6 +21,11 @@ const std::pair<const char *, const char *> keys[] = {
     {"F1", "显示或隐藏本帮助"},
 };
 
+QString hint()
+{
+    return QStringLiteral("F1 查看按键");
+}
+
 // The widest of the keys' and of the descriptions' texts.
 QSize columns(const QFontMetrics &metrics)
 {
@@ -71,5 +76,26 @@ void KeyHelp::paint(QPainter &painter, const QPoint &centre, const QPoint &origi
         painter.drawText(QPoint(second, y), QString::fromUtf8(what));
         y += lineStep(metrics);
     }
+    painter.restore();
+}
+
+QRect KeyHelp::hintArea(const QRect &screen) const
+{
+    const QFontMetrics metrics(m_font);
+    QRect box(0, 0, metrics.horizontalAdvance(hint()) + m_margin, metrics.height() + m_margin / 2);
+    box.moveCenter(QPoint(screen.center().x(), screen.top() + m_margin + box.height() / 2));
+    return box;
+}
+
+void KeyHelp::paintHint(QPainter &painter, const QRect &screen, const QPoint &origin) const
+{
+    const QRect box = hintArea(screen).translated(-origin);
+    painter.save();
+    painter.setClipRect(box, Qt::IntersectClip);
+    // Faint, so that it hides little of the picture.
+    painter.fillRect(box, QColor(32, 32, 32, 160));
+    painter.setPen(Qt::white);
+    painter.setFont(m_font);
+    painter.drawText(box, Qt::AlignCenter, hint());
     painter.restore();
 }

@@ -1,0 +1,137 @@
+#include "OverlayScene.h"
+
+#include "PlaceBeside.h"
+
+#include <QPainter>
+#include <QPixmap>
+
+namespace {
+
+// The shade over the picture: black at this opacity out of 255.
+constexpr int shadeAlpha = 100;
+
+// The band of \a width along the inside of \a area's edges.
+QRegion outline(const QRect &area, int width)
+{
+    return QRegion(area).subtracted(area.adjusted(width, width, -width, -width));
+}
+
+} // namespace
+
+void OverlayScene::reset(const QSize &desktop, qreal pixelsPerUnit)
+{
+    m_desktop = desktop;
+    m_frameWidth = qMax(1, qRound(pixelsPerUnit));
+    m_readout = SelectionReadout(pixelsPerUnit);
+    m_magnifier = Magnifier(pixelsPerUnit);
+    m_keyHelp = KeyHelp(pixelsPerUnit);
+    m_selection = QRect(-1, -1, 0, 0);
+    m_magnifying = m_keyHelpShown = m_hintShown = false;
+}
+
+QRegion OverlayScene::setSelection(const QRect &box)
+{
+    // Only what changed is painted again: what came into the selection or
+    // left it, and both frames. A drag then costs what the pointer swept,
+    // not the size of the selection.
+    const QRect before = selectionArea();
+    const QRegion readoutBefore = m_readout.area(m_selection, m_desktop);
+    m_selection = box;
+    const QRect after = selectionArea();
+    const int k = m_frameWidth;
+    return QRegion(before).xored(after) + outline(before, k) + outline(after, k) + readoutBefore
+           + m_readout.area(m_selection, m_desktop);
+}
+
+QRect OverlayScene::selectionArea() const
+{
+    // The frame lies on the first column and row and just past the last ones.
+    return m_selection.adjusted(0, 0, m_frameWidth, m_frameWidth);
+}
+
+QRegion OverlayScene::setMagnifier(bool shown, const QPoint &p)
+{
+    const QRect before = magnifierArea();
+    // Not where the pointer is on none of the overlay's windows.
+    m_magnifying = shown && p.x() >= 0;
+    m_pointer = p;
+    const QRect after = magnifierArea();
+    return after == before ? QRegion() : QRegion(before) + after;
+}
+
+QRect OverlayScene::magnifierArea() const
+{
+    return m_magnifying ? m_magnifier.area(m_pointer, m_desktop) : QRect();
+}
+
+QRegion OverlayScene::setKeyHelp(bool shown, const QRect &screen, const QRect &avoid)
+{
+    QRegion changed;
+    if (m_keyHelpShown)
+        changed += m_keyHelp.area(m_keyHelpCentre);
+    m_keyHelpShown = shown;
+    m_keyHelpCentre = screen.topLeft() + QPoint(screen.width(), screen.height()) / 2;
+    const QRect centred = m_keyHelp.area(m_keyHelpCentre);
+    if (centred.intersects(avoid)) {
+        if (const std::optional<QRect> beside = placeBeside(avoid, centred.size(), screen))
+            m_keyHelpCentre = beside->center();
+    }
+    if (m_keyHelpShown)
+        changed += m_keyHelp.area(m_keyHelpCentre);
+    return changed;
+}
+
+QRegion OverlayScene::setHint(bool shown, const QRect &screen)
+{
+    QRegion changed;
+    if (m_hintShown)
+        changed += m_keyHelp.hintArea(m_hintScreen);
+    m_hintShown = shown;
+    m_hintScreen = screen;
+    if (m_hintShown)
+        changed += m_keyHelp.hintArea(m_hintScreen);
+    return changed;
+}
+
+void OverlayScene::paint(QPainter &painter, const QPixmap &picture, const QList<QRect> &areas,
+                         const QPoint &origin) const
+{
+    const QRect whole(-origin, picture.size());
+    const QRect selection = m_selection.translated(-origin);
+    const QColor shade(0, 0, 0, shadeAlpha);
+    for (const QRect &area : areas) {
+        const QRect shown = area & whole;
+        if (shown != area)
+            painter.fillRect(area, Qt::black);
+        if (shown.isEmpty())
+            continue;
+        painter.drawPixmap(shown, picture, shown.translated(origin));
+        for (const QRect &outside : QRegion(shown).subtracted(selection))
+            painter.fillRect(outside, shade);
+    }
+    paintFrame(painter, origin);
+    if (m_hintShown)
+        m_keyHelp.paintHint(painter, m_hintScreen, origin);
+    if (m_keyHelpShown)
+        m_keyHelp.paint(painter, m_keyHelpCentre, origin);
+    // Over everything, the frame and its label too.
+    if (m_magnifying)
+        m_magnifier.paint(painter, picture, m_pointer, m_desktop, origin);
+}
+
+void OverlayScene::paintFrame(QPainter &painter, const QPoint &origin) const
+{
+    // Nothing is selected after a reset, which puts the edges at -1.
+    if (m_selection.left() < 0 || m_selection.top() < 0)
+        return;
+    // One pixel wide at scale 1: on the selection's first column and row and
+    // on the ones just past its last.
+    const int k = m_frameWidth;
+    const int width = m_selection.width(), height = m_selection.height();
+    const QPoint topLeft = m_selection.topLeft() - origin;
+    painter.fillRect(QRect(topLeft, QSize(width + k, k)), Qt::green);
+    painter.fillRect(QRect(topLeft + QPoint(0, height), QSize(width + k, k)), Qt::green);
+    painter.fillRect(QRect(topLeft, QSize(k, height + k)), Qt::green);
+    painter.fillRect(QRect(topLeft + QPoint(width, 0), QSize(k, height + k)), Qt::green);
+    m_readout.paint(painter, m_selection, m_desktop, origin);
+}

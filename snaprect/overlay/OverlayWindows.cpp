@@ -1,0 +1,329 @@
+#include "OverlayWindows.h"
+
+#include "OverlayScene.h"
+#include "PlaceBeside.h"
+#include "TSnapRectForm.h"
+#include "TSnapRectSurface.h"
+#include "TSnapRectToolForm.h"
+#include "platform/ScreenGrabber.h"
+
+#include <QBackingStore>
+#include <QCursor>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QScreen>
+#include <QWindow>
+
+#include <cmath>
+
+namespace {
+
+// The smallest rectangle of whole pixels that holds \a rect times \a factor.
+QRect scaledOutwards(const QRect &rect, qreal factor)
+{
+    return QRect(QPoint(int(std::floor(rect.left() * factor)), int(std::floor(rect.top() * factor))),
+                 QPoint(int(std::ceil((rect.right() + 1) * factor)) - 1,
+                        int(std::ceil((rect.bottom() + 1) * factor)) - 1));
+}
+
+QRect toLogical(const QRect &rect, qreal ratio)
+{
+    return scaledOutwards(rect, 1 / ratio);
+}
+
+} // namespace
+
+OverlayWindows::OverlayWindows(TSnapRectForm *form)
+    : m_form(form)
+{
+}
+
+OverlayWindows::~OverlayWindows()
+{
+    // Surfaces without a parent window are not deleted with the form.
+    qDeleteAll(m_surfaces);
+}
+
+TSnapRectToolForm *OverlayWindows::toolbar() const
+{
+    return m_form->toolForm();
+}
+
+QList<QWidget *> OverlayWindows::all() const
+{
+    QList<QWidget *> all{m_form};
+    for (TSnapRectSurface *surface : m_surfaces)
+        all.append(surface);
+    return all;
+}
+
+void OverlayWindows::cover(const ScreenGrabber &grabber)
+{
+    // The toolbar may live in a surface of the last capture.
+    if (!toolbar()->isWindow() && toolbar()->parentWidget() != m_form)
+        toolbar()->setParent(m_form);
+    qDeleteAll(m_surfaces);
+    m_surfaces.clear();
+    QScreen *primary = QGuiApplication::primaryScreen();
+    m_scale = grabber.pixelsPerUnit(primary);
+    const QList<QScreen *> screens = QGuiApplication::screens();
+    QRect captured;
+    for (const QScreen *screen : screens)
+        captured |= grabber.screenArea(screen);
+    m_desktopSize = QSize(captured.right() + 1, captured.bottom() + 1);
+    m_primaryArea = grabber.screenArea(primary);
+
+    if (!grabber.needsWindowPerScreen()) {
+        m_origin = QPoint(0, 0);
+        const QRect desktop = grabber.desktopGeometry();
+        m_form->move(desktop.topLeft());
+        m_form->resize(desktop.size());
+        return;
+    }
+    // The form over the primary screen, where the toolbar first appears.
+    const bool fullScreen = !grabber.canPlaceWindows();
+    m_origin = grabber.screenArea(primary).topLeft();
+    placeOnScreen(m_form, primary, fullScreen);
+    for (QScreen *screen : screens) {
+        if (screen == primary)
+            continue;
+        auto *surface = new TSnapRectSurface(m_form, grabber.screenArea(screen).topLeft(),
+                                             grabber.pixelsPerUnit(screen), fullScreen);
+        placeOnScreen(surface, screen, fullScreen);
+        m_surfaces.append(surface);
+    }
+    // A toolbar window could not be placed at the release point: it goes
+    // inside the overlay, in the middle of the primary screen at the start of
+    // each capture, wherever the last one left it.
+    if (fullScreen) {
+        embedToolbar(m_form, QRect(QPoint(0, 0), primary->geometry().size()).center()
+                                 - QPoint(toolbar()->width(), toolbar()->height()) / 2);
+    }
+}
+
+void OverlayWindows::placeOnScreen(QWidget *window, QScreen *screen, bool fullScreen)
+{
+    window->setScreen(screen);
+    window->setGeometry(screen->geometry());
+    // A compositor puts a full-screen window on the screen that the window
+    // asks for; its position alone means nothing there.
+    if (fullScreen)
+        window->setWindowState(window->windowState() | Qt::WindowFullScreen);
+}
+
+QPoint OverlayWindows::originOf(const QWidget *surface) const
+{
+    return surface == m_form ? m_origin : static_cast<const TSnapRectSurface *>(surface)->origin();
+}
+
+qreal OverlayWindows::scaleOf(const QWidget *surface) const
+{
+    return surface == m_form ? m_scale : static_cast<const TSnapRectSurface *>(surface)->scale();
+}
+
+QRect OverlayWindows::toLocal(const QWidget *surface, const QRect &area) const
+{
+    return toLogical(area.translated(-originOf(surface)), scaleOf(surface));
+}
+
+QPoint OverlayWindows::toCapture(const QWidget *surface, const QPointF &position) const
+{
+    return originOf(surface) + (position * scaleOf(surface)).toPoint();
+}
+
+QPoint OverlayWindows::pointerInCapture() const
+{
+    const QPoint global = QCursor::pos();
+    for (QWidget *surface : all()) {
+        if (surface->geometry().contains(global))
+            return toCapture(surface, surface->mapFromGlobal(QPointF(global)));
+    }
+    return QPoint(-1, -1);
+}
+
+QWidget *OverlayWindows::surfaceAt(const QPoint &p, QWidget *fallback) const
+{
+    for (QWidget *surface : all()) {
+        const QRect area(originOf(surface), (QSizeF(surface->size()) * scaleOf(surface)).toSize());
+        if (area.contains(p))
+            return surface;
+    }
+    return fallback;
+}
+
+void OverlayWindows::repaint(const QRegion &changed) const
+{
+    for (QWidget *surface : all()) {
+        const qreal scale = scaleOf(surface);
+        // A pixel to spare for the window system's own rounding at
+        // fractional scales.
+        const int spare = qFuzzyCompare(scale, std::round(scale)) ? 0 : 1;
+        QRegion dirty;
+        for (const QRect &rect : changed)
+            dirty += toLocal(surface, rect).adjusted(-spare, -spare, spare, spare);
+        surface->update(dirty & surface->rect());
+    }
+}
+
+void OverlayWindows::paint(QWidget *surface, const QRegion &region, const OverlayScene &scene,
+                           const QPixmap &picture) const
+{
+    QPainter painter(surface);
+    // The capture's pixels per unit; where it differs from the window's own
+    // ratio (a compositor that scales by 1.5 while Qt draws at 2), the
+    // picture is scaled into the window's buffer.
+    const qreal ratio = scaleOf(surface);
+    if (!qFuzzyCompare(ratio, surface->devicePixelRatio()))
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    // Everything is drawn in the capture's pixels, one to one with the
+    // screen's, relative to the surface's origin.
+    painter.setTransform(QTransform::fromScale(1 / ratio, 1 / ratio));
+    QList<QRect> areas;
+    for (const QRect &dirty : region)
+        areas.append(scaledOutwards(dirty, ratio));
+    scene.paint(painter, picture, areas, originOf(surface));
+}
+
+void OverlayWindows::setCursor(Qt::CursorShape shape) const
+{
+    for (QWidget *surface : all())
+        surface->setCursor(shape);
+}
+
+void OverlayWindows::hideToolbar()
+{
+    m_toolbarFrame = toolbarFrame();
+    toolbar()->setVisible(false);
+}
+
+QMargins OverlayWindows::toolbarFrame() const
+{
+    // The window's own figure, which the widget's may lag behind; none while
+    // the window manager has yet to frame the window again.
+    const QWindow *window = toolbar()->isWindow() && toolbar()->isVisible() ? toolbar()->windowHandle() : nullptr;
+    const QMargins seen = window ? window->frameMargins() : QMargins();
+    return seen.isNull() ? m_toolbarFrame : seen;
+}
+
+void OverlayWindows::moveToolbarFrame(const QPoint &topLeft)
+{
+    // Qt places a window's frame by the frame that it last saw round it, and
+    // a hidden window has none; the window is placed by its inside instead.
+    toolbar()->setGeometry(QRect(topLeft + QPoint(m_toolbarFrame.left(), m_toolbarFrame.top()), toolbar()->size()));
+}
+
+void OverlayWindows::placeToolbarAt(const QPoint &p, const QPoint &global, QWidget *receiver)
+{
+    QWidget *surface = surfaceAt(p, receiver);
+    if (toolbar()->isWindow()) {
+        // The toolbar's frame goes to the release point on the screen.
+        moveToolbarFrame(global);
+        keepToolbarAbove(surface);
+    } else {
+        embedToolbar(surface, (QPointF(p - originOf(surface)) / scaleOf(surface)).toPoint());
+    }
+}
+
+void OverlayWindows::placeToolbarBeside(const QRect &selection, const QPoint &p, const QPoint &global,
+                                        QWidget *receiver)
+{
+    QWidget *surface = surfaceAt(selection.center(), receiver);
+    // A little apart, so that the frame stays in sight.
+    QRect around = toLocal(surface, selection).adjusted(-4, -4, 4, 4);
+    if (toolbar()->isWindow()) {
+        // On the screen, its frame too, within the screen of the selection.
+        around.translate(surface->geometry().topLeft());
+        const QScreen *screen = QGuiApplication::screenAt(around.center());
+        const QSize size = toolbar()->size().grownBy(m_toolbarFrame);
+        const std::optional<QRect> place = screen ? placeBeside(around, size, screen->geometry()) : std::nullopt;
+        if (!place)
+            return placeToolbarAt(p, global, receiver);
+        moveToolbarFrame(place->topLeft());
+        keepToolbarAbove(surface);
+        return;
+    }
+    // Each surface is one screen.
+    const std::optional<QRect> place = placeBeside(around, toolbar()->size(), surface->rect());
+    if (!place)
+        return placeToolbarAt(p, global, receiver);
+    embedToolbar(surface, place->topLeft());
+}
+
+QRect OverlayWindows::toolbarArea() const
+{
+    if (!toolbar()->isVisible())
+        return {};
+    const QWidget *surface = toolbar()->parentWidget();
+    QRect area = toolbar()->geometry();
+    if (toolbar()->isWindow()) {
+        area = area.marginsAdded(toolbarFrame());
+        surface = m_form;
+        for (QWidget *candidate : all()) {
+            if (candidate->geometry().contains(area.center()))
+                surface = candidate;
+        }
+        area.translate(-surface->geometry().topLeft());
+    }
+    return QRect(toCapture(surface, area.topLeft()), toCapture(surface, area.bottomRight() + QPoint(1, 1)) - QPoint(1, 1));
+}
+
+void OverlayWindows::embedToolbar(QWidget *surface, const QPoint &at)
+{
+    if (toolbar()->parentWidget() != surface || toolbar()->isWindow()) {
+        const bool visible = toolbar()->isVisible();
+        toolbar()->setParent(surface, Qt::Widget);
+        toolbar()->setVisible(visible);
+    }
+    toolbar()->move(at);
+    toolbar()->raise();
+}
+
+QWidget *OverlayWindows::surfaceUnderToolbar() const
+{
+    // Never placed by the overlay, the toolbar first shows over the form.
+    if (!toolbar()->testAttribute(Qt::WA_Moved))
+        return m_form;
+    const QScreen *screen = QGuiApplication::screenAt(toolbar()->frameGeometry().center());
+    for (QWidget *surface : all()) {
+        if (surface->screen() == screen)
+            return surface;
+    }
+    return m_form;
+}
+
+void OverlayWindows::keepToolbarAbove()
+{
+    keepToolbarAbove(surfaceUnderToolbar());
+}
+
+void OverlayWindows::keepToolbarAbove(QWidget *surface)
+{
+    // A window manager keeps a dialog above the window that it is transient
+    // for, also when that window is full-screen and has the focus: openbox
+    // then lifts such a window over all others, the toolbar too unless it
+    // belongs to that window. It takes effect when the toolbar is shown.
+    toolbar()->winId(); // its window, made now if it has none yet
+    if (surface->windowHandle())
+        toolbar()->windowHandle()->setTransientParent(surface->windowHandle());
+}
+
+QWidget *OverlayWindows::dialogParent() const
+{
+    // The save dialog belongs over the screen the user is working on.
+    for (TSnapRectSurface *surface : m_surfaces) {
+        if (surface->isActiveWindow())
+            return surface;
+    }
+    return m_form;
+}
+
+void OverlayWindows::releaseBuffers() const
+{
+    // A hidden window keeps a buffer as large as the screen it covered; the
+    // next show makes a new one. (An empty size is not one that every
+    // platform's buffer takes: one pixel is.)
+    for (QWidget *surface : all()) {
+        if (QBackingStore *store = surface->backingStore())
+            store->resize(QSize(1, 1));
+    }
+}

@@ -1,0 +1,391 @@
+#include "TSnapRectForm.h"
+
+#include "OverlayKeys.h"
+#include "PixelOps.h"
+#include "SaveImage.h"
+#include "TSnapRectSurface.h"
+#include "TSnapRectToolForm.h"
+#include "platform/LargeImage.h"
+#include "platform/ScreenGrabber.h"
+
+#include <QAbstractButton>
+#include <QBackingStore>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QWindow>
+
+TSnapRectForm::TSnapRectForm(QWidget *parent)
+    : QDialog(parent)
+    , m_windows(this)
+{
+    setWindowFlags(Qt::FramelessWindowHint);
+    setWindowTitle(QStringLiteral("Framzel－局部截图"));
+    setAccessibleName(QStringLiteral("局部截图"));
+    // paintEvent() covers every pixel; the background need not be filled first.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    // The magnifier follows the pointer also when no button is held.
+    setMouseTracking(true);
+    m_toolForm = new TSnapRectToolForm(this);
+    connect(m_toolForm, &TSnapRectToolForm::onSave, this, &TSnapRectForm::onSave);
+    connect(m_toolForm, &TSnapRectToolForm::onReSelect, this, &TSnapRectForm::onReSelect);
+    connect(m_toolForm, &TSnapRectToolForm::onExit, this, &TSnapRectForm::onExit);
+    connect(m_toolForm, &TSnapRectToolForm::otherKey, this, &TSnapRectForm::handleKey);
+    // The whole-screen button has no signal of its own on the toolbar; a click
+    // on it does what F does.
+    connect(m_toolForm->fullScreenButton(), &QAbstractButton::clicked, this, &TSnapRectForm::fullScreenSave);
+}
+
+TSnapRectForm::~TSnapRectForm()
+{
+    waitForWindowMemory();
+}
+
+void TSnapRectForm::snapRect()
+{
+    // The last capture's pictures go before the next one is taken, so that
+    // a capture never holds two.
+    releasePictures();
+    snapRect(ScreenGrabber::instance().grabDesktop());
+}
+
+void TSnapRectForm::snapRect(const QPixmap &desktop)
+{
+    onReSelect();
+    waitForWindowMemory();
+    // Where the screens lie in the picture may depend on the picture (the
+    // portal's scale), so they are covered once it is there.
+    ScreenGrabber &grabber = ScreenGrabber::instance();
+    m_windows.cover(grabber);
+    m_selection.setDesktop(m_windows.desktopSize());
+    m_scene.reset(m_windows.desktopSize(), m_windows.primaryScale());
+    // The picture is dimmed where it is painted: a dimmed copy would be
+    // another picture as large as the desktop to fill before the overlay can
+    // show, and to keep while it does.
+    m_fullPixmap = desktop;
+    m_taken = QDateTime::currentDateTime();
+    m_windowsAtGrab = grabber.windowsAtGrab();
+    m_scene.setHint(true, m_windows.primaryArea());
+    for (QWidget *surface : surfaces())
+        surface->update();
+    // A toolbar window waits for the overlay's windows: see showEvent().
+    if (!m_toolForm->isWindow() || isVisible())
+        m_toolForm->setVisible(true);
+}
+
+void TSnapRectForm::releasePictures()
+{
+    m_fullPixmap = QPixmap();
+}
+
+void TSnapRectForm::prepare()
+{
+    ScreenGrabber &grabber = ScreenGrabber::instance();
+    // Only where the window's place does not wait for the picture.
+    if (grabber.canPlaceWindows() && !grabber.needsWindowPerScreen() && !isVisible()) {
+        waitForWindowMemory();
+        setGeometry(grabber.desktopGeometry());
+        create();
+        QBackingStore *store = backingStore();
+        // The window's buffer, as large as the desktop, gets its memory in
+        // one go rather than a page fault at a time during the first paint;
+        // on another thread, while this one readies the grab.
+        if (store) {
+            store->resize(size());
+            QPaintDevice *device = store->paintDevice();
+            if (device && device->devType() == QInternal::Image) {
+                const QImage buffer = *static_cast<QImage *>(device);
+                m_windowMemory = std::async(std::launch::async, [buffer] { prefault(buffer); });
+            }
+        }
+    }
+    grabber.prepare();
+}
+
+void TSnapRectForm::waitForWindowMemory()
+{
+    // The buffer must stay while its memory is being readied.
+    if (m_windowMemory.valid())
+        m_windowMemory.get();
+}
+
+void TSnapRectForm::releaseWindowMemory()
+{
+    waitForWindowMemory();
+    m_windows.releaseBuffers();
+}
+
+void TSnapRectForm::onSave()
+{
+    if (m_saveTakesSelection) {
+        takeSelection();
+        return;
+    }
+    if (!saveImage(m_windows.dialogParent(), m_fullPixmap.copy(selectionRect()), m_taken).isEmpty())
+        emit saved();
+    takeKeyboardBack();
+}
+
+void TSnapRectForm::onReSelect()
+{
+    m_selection.clear();
+    showSelection();
+}
+
+void TSnapRectForm::fullScreenSave()
+{
+    if (!saveImage(m_windows.dialogParent(), m_fullPixmap, m_taken).isEmpty())
+        emit saved();
+    takeKeyboardBack();
+}
+
+void TSnapRectForm::takeKeyboardBack()
+{
+    // Without a window manager nobody hands the keyboard back to the overlay
+    // when the save dialog closes, and S, F and Q would go nowhere.
+    if (isVisible())
+        activateWindow();
+}
+
+void TSnapRectForm::takeSelection()
+{
+    emit selectionTaken(m_fullPixmap.copy(selectionRect()));
+    onExit();
+}
+
+void TSnapRectForm::onExit()
+{
+    close();
+    m_toolForm->close();
+    releasePictures();
+}
+
+void TSnapRectForm::showSelection()
+{
+    const QRect box = m_selection.box();
+    setAccessibleDescription(m_selection.isClear()
+                                 ? QStringLiteral("未选择区域")
+                                 : QStringLiteral("选区 %1 × %2 像素").arg(box.width()).arg(box.height()));
+    m_windows.repaint(m_scene.setSelection(box));
+}
+
+void TSnapRectForm::dismissHint()
+{
+    m_windows.repaint(m_scene.setHint(false, m_windows.primaryArea()));
+}
+
+void TSnapRectForm::pressAt(const QWidget *surface, const QPointF &position)
+{
+    dismissHint();
+    const bool grabbed = m_selection.press(m_windows.toCapture(surface, position));
+    m_windows.setCursor(grabbed ? Qt::SizeAllCursor : Qt::CrossCursor);
+    showSelection();
+    m_windows.hideToolbar();
+}
+
+void TSnapRectForm::pointerMoved(const QWidget *surface, const QMouseEvent *event)
+{
+    const QPoint p = m_windows.toCapture(surface, event->position());
+    if (event->buttons() != Qt::NoButton) {
+        m_selection.dragTo(p);
+        showSelection();
+    }
+    setMagnifier(event->modifiers() & Qt::ShiftModifier, p);
+}
+
+void TSnapRectForm::releaseAt(QWidget *surface, const QMouseEvent *event)
+{
+    const bool drawn = m_selection.release();
+    m_windows.setCursor(Qt::ArrowCursor);
+    const QPoint p = m_windows.toCapture(surface, event->position());
+    // A new rectangle ends where the pointer is, and so does the toolbar; a
+    // rectangle moved, or kept by a click, is what the user wants to see.
+    if (drawn || m_selection.isClear())
+        m_windows.placeToolbarAt(p, event->globalPosition().toPoint(), surface);
+    else
+        m_windows.placeToolbarBeside(m_scene.selectionArea(), p, event->globalPosition().toPoint(), surface);
+    m_toolForm->setVisible(true);
+    if (m_scene.keyHelpShown())
+        placeKeyHelp(true);
+}
+
+bool TSnapRectForm::event(QEvent *event)
+{
+    // Showing a window asks for a full repaint later, which comes after the
+    // first exposure has painted everything already: once is enough.
+    if (event->type() == QEvent::UpdateLater && m_paintedWhole) {
+        m_paintedWhole = false;
+        return true;
+    }
+    return OverlayKeys::claim(event) || QDialog::event(event);
+}
+
+void TSnapRectForm::mousePressEvent(QMouseEvent *event)
+{
+    pressAt(this, event->position());
+    QDialog::mousePressEvent(event);
+}
+
+void TSnapRectForm::mouseMoveEvent(QMouseEvent *event)
+{
+    pointerMoved(this, event);
+    QDialog::mouseMoveEvent(event);
+}
+
+void TSnapRectForm::mouseReleaseEvent(QMouseEvent *event)
+{
+    releaseAt(this, event);
+    QDialog::mouseReleaseEvent(event);
+}
+
+void TSnapRectForm::keyPressEvent(QKeyEvent *event)
+{
+    handleKey(event);
+}
+
+void TSnapRectForm::keyReleaseEvent(QKeyEvent *event)
+{
+    handleKey(event);
+}
+
+void TSnapRectForm::handleKey(QKeyEvent *event)
+{
+    if (event->type() == QEvent::KeyPress)
+        dismissHint();
+    // The magnifier shows while Shift is held.
+    if (event->key() == Qt::Key_Shift) {
+        setMagnifier(event->type() == QEvent::KeyPress, m_windows.pointerInCapture());
+        event->accept();
+        return;
+    }
+    // QDialog's own Escape and Enter handling must not run: Escape leaves
+    // through onExit() like Q.
+    const OverlayKeys::Action action = OverlayKeys::action(event);
+    event->setAccepted(event->type() == QEvent::KeyPress && action != OverlayKeys::Action::None);
+    if (!event->isAccepted())
+        return;
+    switch (action) {
+    case OverlayKeys::Action::Exit:
+        onExit();
+        break;
+    case OverlayKeys::Action::Save:
+        onSave();
+        break;
+    case OverlayKeys::Action::ReSelect:
+        onReSelect();
+        break;
+    case OverlayKeys::Action::SaveFullScreen:
+        fullScreenSave();
+        break;
+    case OverlayKeys::Action::Copy:
+        takeSelection();
+        break;
+    case OverlayKeys::Action::SelectWindow:
+        selectWindowUnderPointer();
+        break;
+    case OverlayKeys::Action::ToggleKeyHelp:
+        toggleKeyHelp();
+        break;
+    case OverlayKeys::Action::Move:
+    case OverlayKeys::Action::Resize:
+        nudgeSelection(event, action == OverlayKeys::Action::Resize);
+        break;
+    case OverlayKeys::Action::None:
+        break;
+    }
+}
+
+void TSnapRectForm::nudgeSelection(const QKeyEvent *event, bool edges)
+{
+    // Nothing is selected after a reset.
+    if (m_selection.isClear())
+        return;
+    // Shift moves the right or bottom edge; otherwise the rectangle moves
+    // and stops at the desktop's edges as a drag does.
+    if (edges)
+        m_selection.resize(OverlayKeys::nudge(event));
+    else
+        m_selection.shift(OverlayKeys::nudge(event));
+    showSelection();
+}
+
+void TSnapRectForm::selectWindowUnderPointer()
+{
+    const QPoint p = m_windows.pointerInCapture();
+    for (const QRect &window : std::as_const(m_windowsAtGrab)) {
+        if (window.contains(p)) {
+            m_selection.select(window);
+            showSelection();
+            return;
+        }
+    }
+}
+
+void TSnapRectForm::setMagnifier(bool shown, const QPoint &p)
+{
+    m_windows.repaint(m_scene.setMagnifier(shown, p));
+}
+
+void TSnapRectForm::toggleKeyHelp()
+{
+    placeKeyHelp(!m_scene.keyHelpShown());
+}
+
+void TSnapRectForm::placeKeyHelp(bool shown)
+{
+    // Never under the toolbar, which stays above the overlay.
+    m_windows.repaint(m_scene.setKeyHelp(shown, m_windows.primaryArea(), m_windows.toolbarArea()));
+}
+
+void TSnapRectForm::paintEvent(QPaintEvent *event)
+{
+    m_paintedWhole = QRegion(rect()).subtracted(event->region()).isEmpty();
+    paintSurface(this, event->region());
+}
+
+void TSnapRectForm::paintSurface(QWidget *surface, const QRegion &region) const
+{
+    m_windows.paint(surface, region, m_scene, m_fullPixmap);
+}
+
+void TSnapRectForm::showEvent(QShowEvent *event)
+{
+    m_paintedWhole = false;
+    QDialog::showEvent(event);
+    for (TSnapRectSurface *surface : m_windows.surfaces())
+        surface->show();
+    // A toolbar window is shown once every overlay window is on screen. Shown
+    // earlier, a window manager may stack an overlay window above it: openbox,
+    // for one, counts an undecorated window of the monitor's size as
+    // full-screen and lifts it over all windows but its own transients, and
+    // takes a window as transient only for one that it manages already.
+    // (Hiding the toolbar and showing it again races with the window manager,
+    // which may then lose the toolbar altogether.)
+    m_windowsToExpose = 0;
+    for (QWidget *surface : surfaces()) {
+        if (QWindow *window = surface->windowHandle()) {
+            window->installEventFilter(this);
+            ++m_windowsToExpose;
+        }
+    }
+}
+
+void TSnapRectForm::hideEvent(QHideEvent *event)
+{
+    for (TSnapRectSurface *surface : m_windows.surfaces())
+        surface->hide();
+    QDialog::hideEvent(event);
+    releaseWindowMemory();
+}
+
+bool TSnapRectForm::eventFilter(QObject *watched, QEvent *event)
+{
+    auto *window = qobject_cast<QWindow *>(watched);
+    if (event->type() == QEvent::Expose && window && window->isExposed()) {
+        window->removeEventFilter(this);
+        if (--m_windowsToExpose == 0 && m_toolForm->isWindow()) {
+            m_windows.keepToolbarAbove();
+            m_toolForm->setVisible(true);
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
