@@ -1,6 +1,5 @@
 #include "CaptureCommand.h"
 
-#include "ClipboardServer.h"
 #include "SaveImage.h"
 #include "overlay/TSnapRectForm.h"
 #include "overlay/TSnapRectToolForm.h"
@@ -77,6 +76,10 @@ void CaptureCommand::region(const QPixmap &desktop)
     const bool copy = m_options.output.isEmpty();
     m_overlay->setSaveTakesSelection(!copy);
     connect(m_overlay.get(), &TSnapRectForm::selectionTaken, this, [this, copy](const QPixmap &picture) {
+        // While the overlay has the keyboard, as Wayland asks of a client
+        // that sets the clipboard.
+        if (copy)
+            m_clipboard.serveHere(picture);
         // Out of the way, and deaf to a second Enter, while the clipboard's
         // owner starts.
         m_overlay->toolForm()->hide();
@@ -110,7 +113,9 @@ bool CaptureCommand::deliver(const QPixmap &picture, bool copy)
         }
     }
     if (copy) {
-        const QString problem = handOverToClipboard(picture.toImage());
+        QString problem = m_clipboard.handOver(picture);
+        if (problem.isEmpty())
+            problem = m_clipboard.keep();
         if (!problem.isEmpty()) {
             printError(problem);
             return false;

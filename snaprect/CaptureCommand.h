@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CaptureLock.h"
+#include "ClipboardServer.h"
 #include "CommandLine.h"
 
 #include <QObject>
@@ -37,6 +38,7 @@ private:
 
     CommandLine m_options;
     CaptureLock m_lock;
+    ClipboardServer m_clipboard;
     std::unique_ptr<TSnapRectForm> m_overlay;
     bool m_saved = false;
     bool m_finished = false;

@@ -93,8 +93,9 @@ std::optional<int> CommandLine::parse(const QStringList &arguments)
                                             QStringLiteral("宽x高+X+Y"));
     const QCommandLineOption delay({QStringLiteral("d"), QStringLiteral("delay")},
                                    QStringLiteral("截图前等待的毫秒数（0–60000）。"), QStringLiteral("毫秒"));
-    // The detached copy of the program that keeps a picture on the clipboard.
-    QCommandLineOption serve(QStringLiteral("serve-clipboard"), QString(), QStringLiteral("file"));
+    // The detached copy of the program that keeps a picture on the clipboard,
+    // given the descriptor of the socket on which the picture comes.
+    QCommandLineOption serve(QStringLiteral("serve-clipboard"), QString(), QStringLiteral("socket"));
     serve.setFlags(QCommandLineOption::HiddenFromHelp);
     const QList<QCommandLineOption> options = {help, version, region, full, outputOption, clipboardOption, geometryOption, delay, serve};
     parser.addOptions(options);

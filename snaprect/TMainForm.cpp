@@ -3,6 +3,7 @@
 
 #include "AppConstants.h"
 #include "CaptureLock.h"
+#include "ClipboardServer.h"
 #include "SaveImage.h"
 #include "TAboutForm.h"
 #include "overlay/TSnapRectForm.h"
@@ -12,7 +13,6 @@
 #include <OvCheckUpdate.h>
 #include <OvUtils.h>
 
-#include <QClipboard>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDateTime>
@@ -56,10 +56,18 @@ TMainForm::TMainForm(QWidget *parent)
     connect(ui->btnFullScreen, &QPushButton::clicked, this, &TMainForm::fullScreen);
     connect(ui->btnSnapRect, &QPushButton::clicked, this, &TMainForm::snapRect);
     connect(ui->btnAbout, &QPushButton::clicked, this, &TMainForm::showAbout);
-    connect(ui->btnExit, &QPushButton::clicked, qApp, &QCoreApplication::quit);
-    // The program runs on, so it serves the clipboard itself.
-    connect(snapRectForm, &TSnapRectForm::selectionTaken, this,
-            [](const QPixmap &picture) { QGuiApplication::clipboard()->setPixmap(picture); });
+    connect(ui->btnExit, &QPushButton::clicked, this, &TMainForm::leave);
+    // Set while the overlay has the keyboard, as Wayland asks; handed to the
+    // owner once the overlay has gone, so that the copy outlives 退出.
+    clipboardServer = new ClipboardServer(this);
+    connect(snapRectForm, &TSnapRectForm::selectionTaken, this, [this](const QPixmap &picture) {
+        clipboardServer->serveHere(picture);
+        QTimer::singleShot(0, this, [this, picture] {
+            const QString problem = clipboardServer->handOver(picture);
+            if (!problem.isEmpty())
+                QMessageBox::warning(this, appTitle, QStringLiteral("无法复制到剪贴板：%1").arg(problem));
+        });
+    });
     connect(snapRectForm, &QDialog::finished, captureLock, &CaptureLock::release);
     connect(captureLock, &CaptureLock::handoverRequested, this, [this] { CaptureLock::bringToFront(snapRectForm); });
 
@@ -110,6 +118,14 @@ void TMainForm::closeEvent(QCloseEvent *event)
     QMainWindow::closeEvent(event);
     // Ends the program even while the capture overlay, a top-level window of
     // its own, is still open.
+    leave();
+}
+
+void TMainForm::leave()
+{
+    const QString problem = clipboardServer->keep();
+    if (!problem.isEmpty())
+        QMessageBox::warning(nullptr, appTitle, problem);
     QCoreApplication::exit(0);
 }
 

@@ -3,6 +3,7 @@
 #include <QMainWindow>
 
 class CaptureLock;
+class ClipboardServer;
 class OvAdHelper;
 class OvCheckUpdate;
 class TSnapRectForm;
@@ -34,6 +35,8 @@ private slots:
     void fullScreenTimer();
     void snapRect();
     void snapRectTimer();
+    /// Ends the program once a copy that it still serves is safe.
+    void leave();
 
 private:
     void fixSize();
@@ -45,4 +48,5 @@ private:
     OvCheckUpdate *checkUpdate; ///< the start-up update check, a child of the window
     TSnapRectForm *snapRectForm;
     CaptureLock *captureLock;   ///< held while a capture of this window runs, a child of the window
+    ClipboardServer *clipboardServer; ///< hands each copy to an owner that outlives the program
 };

@@ -291,10 +291,4 @@ QString PortalScreenGrabber::requestPath(const QString &uniqueName, const QStrin
     return QStringLiteral("/org/freedesktop/portal/desktop/request/%1/%2").arg(sender, token);
 }
 
-QString PortalScreenGrabber::clipboardRefusal() const
-{
-    return QStringLiteral("Wayland 只让有键盘焦点的窗口设置剪贴板，截图命令结束后没有这样的窗口；"
-                          "请改用 --output - | wl-copy。");
-}
-
 #include "PortalScreenGrabber.moc"

@@ -28,7 +28,6 @@ public:
     qreal pixelsPerUnit(const QScreen *screen) const override;
     bool needsWindowPerScreen() const override { return true; }
     bool canPlaceWindows() const override { return false; }
-    QString clipboardRefusal() const override;
 
     /// How long the portal may take to answer once it has accepted the call;
     /// a portal may ask the user first, so this is generous by default.

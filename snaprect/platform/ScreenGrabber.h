@@ -50,12 +50,6 @@ public:
     /// on their screens and the toolbar lives inside them. True by default.
     virtual bool canPlaceWindows() const { return true; }
 
-    /// Why a picture put on the clipboard could not outlive the program here,
-    /// in words for the user: where the window system lets only the window
-    /// with the keyboard focus set the clipboard, a detached program that
-    /// serves it cannot. Empty by default.
-    virtual QString clipboardRefusal() const { return {}; }
-
     /// Readies what the next grab needs, such as memory as large as the
     /// desktop, ahead of it: for a moment in which the program waits anyway.
     /// The next grab uses it or lets it go. By default nothing.
