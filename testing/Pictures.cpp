@@ -1,5 +1,7 @@
 #include "Pictures.h"
 
+#include <QProcess>
+
 QImage patternPicture(const QSize &size)
 {
     QImage image(size, QImage::Format_RGB32);
@@ -23,4 +25,12 @@ QString pixelDifference(const QString &fileName, const QImage &expected)
         }
     }
     return {};
+}
+
+QImage printedPicture(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    process.waitForFinished();
+    return QImage::fromData(process.readAllStandardOutput()).convertToFormat(QImage::Format_RGB32);
 }

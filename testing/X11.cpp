@@ -88,6 +88,28 @@ void requestClose(Window window)
     XSync(dpy.get(), False);
 }
 
+void pressWhileFull(Window window, const QString &key, const std::function<void()> &meanwhile)
+{
+    // The places of clients that have just gone (xdotool) come free a
+    // little later: full means full for a while.
+    std::vector<DisplayPtr> crowd;
+    for (size_t before = 1; before != crowd.size(); QTest::qWait(200)) {
+        before = crowd.size();
+        while (Display *dpy = XOpenDisplay(nullptr))
+            crowd.emplace_back(dpy, XCloseDisplay);
+    }
+    QVERIFY(!crowd.empty());
+    Display *dpy = crowd.front().get();
+    XEvent event{};
+    event.xkey = {KeyPress, 0, True, dpy, window, DefaultRootWindow(dpy), None, CurrentTime, 0, 0, 0, 0, 0,
+                  XKeysymToKeycode(dpy, XStringToKeysym(qPrintable(key))), True};
+    XSendEvent(dpy, window, True, KeyPressMask, &event);
+    event.xkey.type = KeyRelease;
+    XSendEvent(dpy, window, True, KeyReleaseMask, &event);
+    XSync(dpy, False);
+    meanwhile();
+}
+
 bool focus(const QList<Window> &windows)
 {
     const auto hasFocus = [&windows] { return windows.contains(xdotool({"getwindowfocus"}).trimmed().toULong()); };

@@ -2,6 +2,8 @@
 
 #include <QImage>
 
+#include <functional>
+
 /// What a test needs of the X server it runs on, beyond what Qt shows: other
 /// processes' windows, the hints a window manager reads, the screen's pixels,
 /// and XTEST input, mostly through xdotool and xprop.
@@ -36,6 +38,12 @@ QRect desktop();
 QImage screenPicture(const QRect &area);
 /// Makes \a picture the root window's background and paints it.
 void setRootPicture(const QImage &picture);
+
+/// Fills every place for a client that the server has left, sends \a key
+/// ("Return") to \a window as a synthetic press and release from one of
+/// them, and runs \a meanwhile before it lets them go: a program started
+/// meanwhile cannot reach the server.
+void pressWhileFull(Window window, const QString &key, const std::function<void()> &meanwhile);
 
 /// Runs xdotool (pointer, keys, windows); returns what it printed.
 QString xdotool(const QStringList &arguments);

@@ -4,11 +4,13 @@
 #include "platform/ScreenGrabber.h"
 
 #include <Pictures.h>
+#include <Processes.h>
 #include <X11.h>
 
 #include <QtTest>
 #include <QtWidgets>
 
+#include <csignal>
 #include <unistd.h>
 
 namespace {
@@ -63,6 +65,19 @@ class tst_Capture : public QObject
         const X11::Window toolbar = X11::waitForWindow(toolbarTitle);
         QVERIFY(toolbar && X11::focus(title == overlayTitle ? X11::windows(overlayTitle) << toolbar : QList{toolbar}));
         X11::xdotool({"key", "--delay", "50", keys});
+    }
+
+    // Presses \a key on the overlay while the server takes no more clients,
+    // until \a program ends. The last copy's owner goes first, so that its
+    // place on the server does not come free meanwhile.
+    void pressWhileFull(const QString &key, QProcess &program)
+    {
+        const QByteArray session = "XDG_RUNTIME_DIR=" + qgetenv("XDG_RUNTIME_DIR");
+        for (const qint64 pid : processesWith("--serve-clipboard", session))
+            ::kill(pid_t(pid), SIGTERM);
+        QTRY_VERIFY(processesWith("--serve-clipboard", session).isEmpty());
+        QVERIFY(X11::focus(X11::windows(overlayTitle)));
+        X11::pressWhileFull(m_overlay, key, [&] { program.waitForFinished(30000); });
     }
 
     bool save(const QString &name)
@@ -298,7 +313,7 @@ private slots:
         QTest::newRow("Q leaves") << drag + "key q" << "gone";
         QTest::newRow("Q on the toolbar leaves") << drag + "tool q" << "gone";
         QTest::newRow("Escape on the toolbar leaves") << drag + "tool Escape" << "gone";
-        QTest::newRow("Enter copies and leaves") << drag + "key Return" << "gone";
+        QTest::newRow("Enter copies and leaves, the copy outlives 退出") << drag + "key Return" << "gone clipboard=100,100,200,150";
     }
 
     void gestures()
@@ -333,9 +348,15 @@ private slots:
             else
                 press(word[1], word[0] == "key" ? overlayTitle : toolbarTitle);
         }
-        if (expected == "gone") {
+        if (expected.startsWith("gone")) {
             QVERIFY(X11::waitForGone(m_overlay));
             QVERIFY(X11::windows(toolbarTitle).isEmpty());
+            if (expected.contains("clipboard=")) {
+                clickMainButton("btnExit");
+                QVERIFY(m_program.waitForFinished(10000));
+                QCOMPARE(printedPicture("xclip", {"-selection", "clipboard", "-t", "image/png", "-o"}),
+                         m_desktop.copy(rectangle(expected.section('=', 1))));
+            }
             return;
         }
         QStringList written;
@@ -368,7 +389,8 @@ private slots:
         QTest::newRow("--geometry across the seam, clipped") << "--full --geometry 300x100+900+300 --output a.bmp" << "" << 0
                                                              << "a.bmp=900,300,300,100";
         QTest::newRow("- writes PNG to standard output") << "-f -g 100x50+10+20 -o -" << "" << 0 << "stdout=10,20,100,50";
-        QTest::newRow("--clipboard outlives the command") << "-f -c -g 100x50+10+20" << "" << 0 << "clipboard=10,20,100,50";
+        QTest::newRow("--clipboard outlives the command, no TMPDIR folder needed") << "-f -c -g 100x50+10+20" << "no TMPDIR"
+                                                                                 << 0 << "clipboard=10,20,100,50";
         QTest::newRow("--clipboard and --output do both") << "-f -c -o a.png" << "" << 0 << "a.png=all clipboard=all";
         QTest::newRow("--delay waits before the grab") << "-f -d 4000 -o a.ppm" << "invert" << 0 << "a.ppm=all";
         QTest::newRow("--region, drag and Enter copy") << "-r" << "drag 100,100 300,250;key Return" << 0
@@ -381,6 +403,8 @@ private slots:
                                                                               << 0 << "clipboard=all";
         QTest::newRow("--region, Enter on the toolbar copies") << "--region" << "drag 50,50 250,150;tool Return" << 0
                                                                << "clipboard=50,50,200,100";
+        QTest::newRow("--region, an owner that the display refuses fails at once")
+            << "-r" << "drag 100,100 300,250;crowded Return" << 1 << "err:没有取得剪贴板";
         QTest::newRow("--region --output, S writes and leaves") << "-r -o a.png" << "drag 100,100 300,250;key s" << 0
                                                                 << "a.png=100,100,200,150";
         QTest::newRow("--region, Escape leaves with nothing") << "-r" << "key Escape" << 2 << "";
@@ -426,7 +450,11 @@ private slots:
             QVERIFY(overlay && crashed.waitForFinished() && X11::waitForGone(overlay));
             QVERIFY(QFile::exists(CaptureLock::serverName()));
             steps = steps.section(';', 1);
+        } else if (steps == "no TMPDIR") {
+            environment.insert("TMPDIR", file("missing"));
         }
+        const QByteArray session = "XDG_RUNTIME_DIR=" + qgetenv("XDG_RUNTIME_DIR"); // this run's own
+        const QList<qint64> owners = processesWith("--serve-clipboard", session);
         QProcess program;
         program.setProcessEnvironment(environment);
         if (steps == "closed stdout")
@@ -459,12 +487,17 @@ private slots:
                     QTRY_VERIFY(X11::windows(overlayTitle).contains(X11::xdotool({"getwindowfocus"}).trimmed().toULong()));
                 } else if (word[0] == "drag") {
                     drag(word[1], word[2]);
+                } else if (word[0] == "crowded") {
+                    pressWhileFull(word[1], program);
                 } else {
                     press(word[1], word[0] == "key" ? overlayTitle : toolbarTitle);
                 }
             }
         }
-        QVERIFY(program.waitForFinished(30000));
+        QVERIFY(program.state() == QProcess::NotRunning || program.waitForFinished(30000));
+        // A failed copy leaves no owner of its own behind.
+        for (const qint64 pid : processesWith("--serve-clipboard", session))
+            QVERIFY(status != 1 || owners.contains(pid));
         if (steps == "invert")
             X11::setRootPicture(m_desktop);
         const QByteArray out = program.readAllStandardOutput(), error = program.readAllStandardError();

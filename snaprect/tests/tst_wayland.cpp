@@ -3,6 +3,7 @@
 #include "platform/PortalScreenGrabber.h"
 
 #include <Pictures.h>
+#include <Processes.h>
 #include <virtual-pointer.h>
 
 #include <QtDBus>
@@ -36,10 +37,19 @@ bool wtype(const QString &arguments)
 // What the outputs show, in their own pixels.
 QImage grim()
 {
-    QProcess process;
-    process.start("grim", {"-"});
-    process.waitForFinished();
-    return QImage::fromData(process.readAllStandardOutput()).convertToFormat(QImage::Format_RGB32);
+    return printedPicture("grim", {"-"});
+}
+
+// The clipboard's picture, read as any program would paste it.
+QImage pasted()
+{
+    return printedPicture("wl-paste", {"--no-newline", "--type", "image/png"});
+}
+
+// The clipboard's owners on this compositor.
+QList<qint64> clipboardOwners()
+{
+    return processesWith("--serve-clipboard", "XDG_RUNTIME_DIR=" + qgetenv("XDG_RUNTIME_DIR"));
 }
 
 } // namespace
@@ -148,6 +158,7 @@ private slots:
         QTest::newRow("left of the seam, a pixel left, the right edge back, S")
             << QLine(-300, -100, -60, 80) << "Left -M shift -k Right -m shift -k s";
         QTest::newRow("whole desktop from the overlay, F") << QLine(-150, -100, 170, 120) << "f";
+        QTest::newRow("Enter copies, the copy outlives 退出") << QLine(-150, -100, 170, 120) << "Return";
     }
 
     // The real program with the real portal: each save holds exactly the device
@@ -168,6 +179,14 @@ private slots:
         const QLine at = selection.translated(first == m_layout ? first.center() : first.topRight() + QPoint(1, 300));
         if (!key.isEmpty())
             QVERIFY(sway(overlay + "nop") && drag(at.p1(), at.p2()) && wtype("-k " + key));
+        const QRect area = scaled(QRect(at.p1(), at.p2() - QPoint(1, 1))).adjusted(key.startsWith("Left") ? -1 : 0, 0, 0, 0);
+        if (key == "Return") {
+            // 退出 is two buttons after 局部.
+            QVERIFY(sway(overlay + "nop", false) && sway(mainWindow + "focus") && wtype("-k Tab -k Tab -k space"));
+            QVERIFY(program.waitForFinished(30000));
+            QCOMPARE(pasted(), m_desktop.copy(area));
+            return;
+        }
         // sway leaves the keyboard with a full-screen window when a dialog opens
         // over it: the dialog gets it, as by the user's click. It opens in the
         // folder of the last save, where the name proposed is replaced; a path
@@ -177,7 +196,6 @@ private slots:
         const QString name = QUuid::createUuid().toString(QUuid::Id128) + ".png", path = QDir::home().filePath(name);
         QVERIFY(sway(saveDialog + "focus") && wtype("-M ctrl -k a -m ctrl " + name));
         QVERIFY(QTest::qWaitFor([] { return wtype("-k Return") && sway(saveDialog + "nop", false, 3000); }, 15000));
-        const QRect area = scaled(QRect(at.p1(), at.p2() - QPoint(1, 1))).adjusted(key.startsWith("Left") ? -1 : 0, 0, 0, 0);
         QTRY_COMPARE_WITH_TIMEOUT(pixelDifference(path, key.endsWith("s") ? m_desktop.copy(area) : m_desktop), QString(), 15000);
         QVERIFY(!QFile::exists("/tmp/out.png"));
         // Escape leaves the overlay; a second save dialog would hold it.
@@ -187,20 +205,26 @@ private slots:
     }
 
     // The options through the real portal: a rectangle across the seam to
-    // standard output, exact; the clipboard, which a program without focus
-    // may not set here, refused in words.
+    // standard output, exact; then to the clipboard, where it stays after
+    // the command through data-control; then a rectangle of --region copied
+    // with Enter, which replaces it, leaving one owner.
     void commandLine()
     {
         QVERIFY(!m_desktop.isNull() || setUpDesktop());
         QProcess program;
-        program.start(SNAPRECT_BINARY, {"-f", "-g", "400x200+900+100", "-o", "-"});
+        const QStringList rectangle{"-f", "-g", "400x200+900+100"};
+        program.start(SNAPRECT_BINARY, rectangle + QStringList{"-o", "-"});
         QVERIFY2(program.waitForFinished(30000) && program.exitCode() == 0, program.readAllStandardError());
         QCOMPARE(QImage::fromData(program.readAllStandardOutput()).convertToFormat(QImage::Format_RGB32),
                  m_desktop.copy(900, 100, 400, 200));
-        program.start(SNAPRECT_BINARY, {"--full", "--clipboard"});
-        QVERIFY(program.waitForFinished(30000));
-        const QByteArray error = program.readAllStandardError();
-        QVERIFY2(program.exitCode() == 1 && error.contains("wl-copy"), error);
+        program.start(SNAPRECT_BINARY, rectangle + QStringList{"-c"});
+        QVERIFY2(program.waitForFinished(30000) && program.exitCode() == 0, program.readAllStandardError());
+        QCOMPARE(pasted(), m_desktop.copy(900, 100, 400, 200));
+        program.start(SNAPRECT_BINARY, {"--region"});
+        QVERIFY(sway(overlay + "nop") && drag({300, 200}, {700, 500}) && wtype("-k Return"));
+        QVERIFY2(program.waitForFinished(30000) && program.exitCode() == 0, program.readAllStandardError());
+        QCOMPARE(pasted(), m_desktop.copy(300, 200, 400, 300));
+        QTRY_COMPARE_WITH_TIMEOUT(clipboardOwners().size(), 1, 15000);
     }
 
     void portalAnswers_data()
