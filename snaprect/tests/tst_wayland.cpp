@@ -221,7 +221,9 @@ private slots:
         QVERIFY2(program.waitForFinished(30000) && program.exitCode() == 0, program.readAllStandardError());
         QCOMPARE(pasted(), m_desktop.copy(900, 100, 400, 200));
         program.start(SNAPRECT_BINARY, {"--region"});
-        QVERIFY(sway(overlay + "nop") && drag({300, 200}, {700, 500}) && wtype("-k Return"));
+        // The drag begins once the dimmed picture is on the screen there.
+        QTRY_VERIFY_WITH_TIMEOUT(grim().pixel(300, 200) != m_desktop.pixel(300, 200), 15000);
+        QVERIFY(drag({300, 200}, {700, 500}) && wtype("-k Return"));
         QVERIFY2(program.waitForFinished(30000) && program.exitCode() == 0, program.readAllStandardError());
         QCOMPARE(pasted(), m_desktop.copy(300, 200, 400, 300));
         QTRY_COMPARE_WITH_TIMEOUT(clipboardOwners().size(), 1, 15000);
