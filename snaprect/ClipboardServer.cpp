@@ -245,7 +245,7 @@ QString ClipboardServer::keep()
     wait.exec();
     if (safe())
         return {};
-    return QStringLiteral("此桌面只让有窗口的程序保管剪贴板（没有 wlr-data-control），也没有剪贴板管理器在 %1 秒内"
+    return QStringLiteral("此桌面不让没有窗口的程序保管剪贴板（没有 wlr-data-control），也没有剪贴板管理器在 %1 秒内"
                           "取走图像：程序结束后剪贴板是空的。")
         .arg(managerWaitMs / 1000);
 }
