@@ -13,6 +13,10 @@ class QtClipboardOwner : public ClipboardOwner
 public:
     Taken take(const QByteArray &png, QString *failure) override
     {
+        // Wayland lets only a client with the keyboard focus set the
+        // clipboard, which a program without a window never has.
+        if (QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
+            return Taken::NotOffered;
         QClipboard *clipboard = QGuiApplication::clipboard();
         auto *data = new QMimeData;
         data->setData(QStringLiteral("image/png"), png);
@@ -33,7 +37,9 @@ public:
 
 std::unique_ptr<ClipboardOwner> ClipboardOwner::create()
 {
-    if (std::unique_ptr<ClipboardOwner> native = createNative())
-        return native;
+    if (qgetenv("SNAPRECT_CLIPBOARD") != "qt") {
+        if (std::unique_ptr<ClipboardOwner> native = createNative())
+            return native;
+    }
     return std::make_unique<QtClipboardOwner>();
 }

@@ -10,7 +10,9 @@ class QByteArray;
 /// Holds the clipboard with a picture in a program that has no window, and
 /// serves it until another program takes the clipboard over. One
 /// implementation per window system; create() picks the one for the running
-/// platform. Needs a QGuiApplication.
+/// platform, or Qt's own where the environment variable SNAPRECT_CLIPBOARD
+/// is "qt" (on Wayland, one that data-control is not offered to). Needs a
+/// QGuiApplication.
 class ClipboardOwner : public QObject
 {
     Q_OBJECT

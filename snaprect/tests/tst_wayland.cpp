@@ -227,6 +227,20 @@ private slots:
         QVERIFY2(program.waitForFinished(30000) && program.exitCode() == 0, program.readAllStandardError());
         QCOMPARE(pasted(), m_desktop.copy(300, 200, 400, 300));
         QTRY_COMPARE_WITH_TIMEOUT(clipboardOwners().size(), 1, 15000);
+
+        // As where data-control is not offered (GNOME): no copy without a
+        // window; the overlay's served by the program until it has been read.
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("SNAPRECT_CLIPBOARD", "qt");
+        program.setProcessEnvironment(environment);
+        program.start(SNAPRECT_BINARY, rectangle + QStringList{"-c"});
+        QVERIFY(program.waitForFinished(30000) && program.exitCode() == 1);
+        QVERIFY(program.readAllStandardError().contains("--full --output - | wl-copy"));
+        program.start(SNAPRECT_BINARY, {"--region"});
+        QTRY_VERIFY_WITH_TIMEOUT(grim().pixel(300, 200) != m_desktop.pixel(300, 200), 15000);
+        QVERIFY(drag({300, 200}, {600, 400}) && wtype("-k Return"));
+        QTRY_COMPARE_WITH_TIMEOUT(pasted(), m_desktop.copy(300, 200, 300, 200), 15000);
+        QVERIFY2(program.waitForFinished(30000) && program.exitCode() == 0, program.readAllStandardError());
     }
 
     void portalAnswers_data()
