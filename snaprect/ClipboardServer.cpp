@@ -2,6 +2,7 @@
 
 #include "CommandLine.h"
 #include "platform/ClipboardOwner.h"
+#include "platform/OwnerChannel.h"
 
 #include <QBuffer>
 #include <QClipboard>
@@ -17,12 +18,6 @@
 #include <QSocketNotifier>
 #include <QTimer>
 #include <QWindow>
-
-#include <cerrno>
-#include <csignal>
-#include <fcntl.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace {
 // How long the owner may take to start and answer.
@@ -45,65 +40,20 @@ QByteArray encodePng(const QImage &picture)
     return png;
 }
 
-bool sendAll(int socket, const void *data, quint64 size)
+// Sends the picture and waits for the owner's one-line answer with the
+// event loop running. Empty when the owner ended without one; \a timedOut
+// when it did not answer in time.
+QByteArray exchange(OwnerChannel &channel, const QByteArray &png, bool *timedOut)
 {
-    for (auto *at = static_cast<const char *>(data); size > 0;) {
-        const ssize_t n = ::send(socket, at, size, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        at += n;
-        size -= quint64(n);
-    }
-    return true;
-}
-
-bool receiveAll(int socket, void *data, quint64 size)
-{
-    for (auto *at = static_cast<char *>(data); size > 0;) {
-        const ssize_t n = ::recv(socket, at, size, 0);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        at += n;
-        size -= quint64(n);
-    }
-    return true;
-}
-
-// The picture as exchange() sends it; empty if it did not come whole.
-QByteArray receivePicture(int socket)
-{
-    quint64 size = 0;
-    if (!receiveAll(socket, &size, sizeof size) || size == 0 || size > maxPictureBytes)
+    if (!channel.sendPicture(png, ownerAnswerMs, timedOut))
         return {};
-    QByteArray png(qsizetype(size), Qt::Uninitialized);
-    return receiveAll(socket, png.data(), size) ? png : QByteArray();
-}
-
-// Sends the picture, its size first, and waits for the owner's one-line
-// answer with the event loop running. Empty when the owner ended without
-// one; \a timedOut when it did not answer in time.
-QByteArray exchange(int socket, const QByteArray &png, bool *timedOut)
-{
-    const timeval limit{ownerAnswerMs / 1000, 0};
-    ::setsockopt(socket, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
-    const quint64 size = quint64(png.size());
-    if (!sendAll(socket, &size, sizeof size) || !sendAll(socket, png.constData(), size)) {
-        *timedOut = errno == EAGAIN || errno == EWOULDBLOCK;
-        return {};
-    }
     QByteArray answer;
     QEventLoop wait;
-    QSocketNotifier readable(socket, QSocketNotifier::Read);
+    QSocketNotifier readable(channel.descriptor(), QSocketNotifier::Read);
     QObject::connect(&readable, &QSocketNotifier::activated, &wait, [&] {
-        char chunk[512];
-        const ssize_t n = ::read(socket, chunk, sizeof chunk);
-        if (n > 0)
-            answer.append(chunk, n);
-        if (n == 0 || answer.contains('\n') || (n < 0 && errno != EINTR && errno != EAGAIN))
+        const QByteArray received = channel.receive();
+        answer += received;
+        if (received.isEmpty() || answer.contains('\n'))
             wait.quit();
     });
     QTimer::singleShot(ownerAnswerMs, &wait, [&] {
@@ -115,38 +65,34 @@ QByteArray exchange(int socket, const QByteArray &png, bool *timedOut)
     return answer.contains('\n') ? answer.left(answer.indexOf('\n')) : QByteArray();
 }
 
-// Starts the owner at the far end of a socket pair, which is its only
-// channel: the picture goes to it there rather than through a scratch file,
-// and its answer comes back. Returns the answer, or why there was none.
+// Starts the owner at the far end of a channel of its own: the picture goes
+// to it there rather than through a scratch file, and its answer comes back.
+// Returns the answer, or why there was none.
 QString runOwner(const QByteArray &png)
 {
-    int ends[2];
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0)
-        return QStringLiteral("无法与保管剪贴板的进程通信：%1").arg(qt_error_string(errno));
-    const int ours = ends[0], theirs = ends[1];
-    // The owner's end alone outlives the exec.
-    ::fcntl(theirs, F_SETFD, 0);
+    OwnerChannel channel;
+    if (!channel.isValid())
+        return channel.failure();
     // Detached from this process's terminal, so that a shell that reads its
     // output does not wait for the owner, and from its working directory.
     QProcess owner;
     owner.setProgram(QCoreApplication::applicationFilePath());
-    owner.setArguments({QStringLiteral("--serve-clipboard"), QString::number(theirs)});
+    owner.setArguments({QStringLiteral("--serve-clipboard"), channel.farEnd()});
     owner.setStandardInputFile(QProcess::nullDevice());
     owner.setStandardOutputFile(QProcess::nullDevice());
     owner.setStandardErrorFile(QProcess::nullDevice());
     owner.setWorkingDirectory(QDir::rootPath());
     qint64 pid = 0;
     const bool started = owner.startDetached(&pid);
-    ::close(theirs);
-    bool timedOut = false;
-    const QByteArray answer = started ? exchange(ours, png, &timedOut) : QByteArray();
-    ::close(ours);
+    channel.closeFarEnd();
     if (!started)
         return QStringLiteral("无法启动保管剪贴板的进程：%1").arg(owner.errorString());
+    bool timedOut = false;
+    const QByteArray answer = exchange(channel, png, &timedOut);
     if (timedOut) {
-        // Still running, as its end of the socket is open: were it to take
+        // Still running, as its end of the channel is open: were it to take
         // the clipboard now, it would do so after a failure was reported.
-        ::kill(pid_t(pid), SIGKILL);
+        OwnerChannel::end(pid);
         return QStringLiteral("保管剪贴板的进程在 %1 秒内没有取得剪贴板，已被结束。").arg(ownerAnswerMs / 1000);
     }
     if (answer.isEmpty())
@@ -250,32 +196,21 @@ QString ClipboardServer::keep()
         .arg(managerWaitMs / 1000);
 }
 
-int serveClipboard(const QString &channel)
+int serveClipboard(const QString &farEnd)
 {
-    // Only a socket: the option is one that anybody may type.
-    bool number = false;
-    const int socket = channel.toInt(&number);
-    int type = 0;
-    socklen_t length = sizeof type;
-    if (!number || ::getsockopt(socket, SOL_SOCKET, SO_TYPE, &type, &length) != 0)
+    OwnerChannel channel(farEnd);
+    const QByteArray png = channel.isValid() ? channel.receivePicture(maxPictureBytes) : QByteArray();
+    if (png.isEmpty())
         return CommandLine::Failed;
-    const QByteArray png = receivePicture(socket);
-    if (png.isEmpty()) {
-        ::close(socket);
-        return CommandLine::Failed;
-    }
     const std::unique_ptr<ClipboardOwner> owner = ClipboardOwner::create();
     QString failure;
     const ClipboardOwner::Taken taken = owner->take(png, &failure);
-    const QByteArray answer = (taken == ClipboardOwner::Taken::Held         ? QByteArray(heldAnswer)
-                               : taken == ClipboardOwner::Taken::NotOffered ? QByteArray(notOfferedAnswer)
-                                                                            : failure.toUtf8())
-        + '\n';
+    const QByteArray answer = taken == ClipboardOwner::Taken::Held         ? QByteArray(heldAnswer)
+                              : taken == ClipboardOwner::Taken::NotOffered ? QByteArray(notOfferedAnswer)
+                                                                           : failure.toUtf8();
     // A program that no longer listens has given up and reported a failure:
     // then the clipboard is not kept either.
-    const bool told = sendAll(socket, answer.constData(), quint64(answer.size()));
-    ::close(socket);
-    if (!told || taken != ClipboardOwner::Taken::Held)
+    if (!channel.send(answer + '\n') || taken != ClipboardOwner::Taken::Held)
         return CommandLine::Failed;
     QObject::connect(owner.get(), &ClipboardOwner::replaced, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
     return QGuiApplication::exec();

@@ -39,8 +39,9 @@ private:
     QPointer<ServedPicture> m_served;
 };
 
-/// The detached owner's work: reads the picture from the socket whose
-/// descriptor number is \a channel, takes the clipboard, tells the program
-/// at the other end whether it holds it, and serves it until another
-/// program takes it over. Needs a QGuiApplication. Returns the exit status.
-int serveClipboard(const QString &channel);
+/// The detached owner's work: reads the picture from the channel's end
+/// that \a farEnd names (see OwnerChannel), takes the clipboard, tells the
+/// program at the other end whether it holds it, and serves it until
+/// another program takes it over. Needs a QGuiApplication. Returns the exit
+/// status.
+int serveClipboard(const QString &farEnd);
