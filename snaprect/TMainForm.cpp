@@ -123,6 +123,14 @@ void TMainForm::closeEvent(QCloseEvent *event)
 
 void TMainForm::leave()
 {
+    // A copy being handed over is answered first: leaving from inside its
+    // wait would end the wait, and the owner with it.
+    if (clipboardServer->isHandingOver()) {
+        hide();
+        connect(clipboardServer, &ClipboardServer::handedOver, this, &TMainForm::leave,
+                Qt::ConnectionType(Qt::QueuedConnection | Qt::SingleShotConnection));
+        return;
+    }
     const QString problem = clipboardServer->keep();
     if (!problem.isEmpty())
         QMessageBox::warning(nullptr, appTitle, problem);
