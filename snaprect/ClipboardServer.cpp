@@ -115,6 +115,12 @@ public:
     }
 
     bool isOf(const QPixmap &picture) const { return picture.cacheKey() == m_picture.cacheKey(); }
+    /// Lets the picture go, once no reader will ask for it any more.
+    void release()
+    {
+        m_picture = QPixmap();
+        m_png.clear();
+    }
     bool wasRead() const { return m_read; }
     QByteArray png() const
     {
@@ -147,6 +153,14 @@ private:
     mutable bool m_read = false;
 };
 
+ClipboardServer::~ClipboardServer()
+{
+    // Qt's Wayland clipboard never frees the data it was given, whose
+    // picture is as large as a screen.
+    if (m_served && (m_served->wasRead() || !QGuiApplication::clipboard()->ownsClipboard()))
+        m_served->release();
+}
+
 void ClipboardServer::serveHere(const QPixmap &picture)
 {
     m_served = new ServedPicture(picture);
@@ -159,8 +173,14 @@ QString ClipboardServer::handOver(const QPixmap &picture)
     const QByteArray png = servedHere ? m_served->png() : encodePng(picture.toImage());
     if (png.isEmpty())
         return QStringLiteral("无法把图像编码为 PNG。");
+    m_handingOver = true;
     const QString answer = runOwner(png);
+    m_handingOver = false;
+    emit handedOver();
     if (answer == QLatin1String(heldAnswer)) {
+        // Unless the window system has let it go already (X11).
+        if (m_served)
+            m_served->release();
         m_served.clear();
         return {};
     }

@@ -18,6 +18,7 @@ class ClipboardServer : public QObject
 
 public:
     using QObject::QObject;
+    ~ClipboardServer() override;
 
     /// Puts \a picture on the clipboard from this process at once. Called
     /// while a window of the program has the keyboard focus, which Wayland
@@ -34,9 +35,17 @@ public:
     /// manager has read it or another program has taken the clipboard.
     /// Empty when the picture outlives the process; otherwise why not.
     QString keep();
+    /// Whether handOver() is waiting for the owner's answer (with the event
+    /// loop running).
+    bool isHandingOver() const { return m_handingOver; }
+
+signals:
+    /// handOver() has its answer.
+    void handedOver();
 
 private:
     QPointer<ServedPicture> m_served;
+    bool m_handingOver = false;
 };
 
 /// The detached owner's work: reads the picture from the channel's end
