@@ -5,6 +5,7 @@
 #include "StartUp.h"
 #include "TMainForm.h"
 #include "platform/DisplaySession.h"
+#include "platform/ScreenGrabber.h"
 #include "platform/StandardOutput.h"
 
 #include <QApplication>
@@ -22,6 +23,9 @@ int main(int argc, char *argv[])
         if (const std::optional<int> status = options.parse(QCoreApplication::arguments()))
             return *status;
     }
+    // A capture at once: its memory is readied while Qt starts.
+    if (options.mode == CommandLine::Mode::Region || options.mode == CommandLine::Mode::Full)
+        ScreenGrabber::prepareBeforeApplication();
     // Qt would abort with a page of its own; one line says what is missing.
     if (const QString problem = DisplaySession::unreachable(); !problem.isEmpty()) {
         printError(problem);

@@ -15,3 +15,14 @@ std::unique_ptr<ScreenGrabber> ScreenGrabber::createNative(const QByteArray &nam
         return std::make_unique<PortalScreenGrabber>();
     return {};
 }
+
+void ScreenGrabber::prepareBeforeApplication()
+{
+    // Only where Qt will use X11 as well, as far as the environment tells
+    // before the application: by choice, or outside a Wayland session.
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    const bool x11 = platform.isEmpty() ? qgetenv("XDG_SESSION_TYPE") != "wayland" : platform.startsWith("xcb");
+    const QByteArray grabber = qgetenv("SNAPRECT_GRABBER");
+    if (x11 && grabber != "qt" && grabber != "plain")
+        XcbScreenGrabber::prepareEarly();
+}

@@ -5,3 +5,7 @@ std::unique_ptr<ScreenGrabber> ScreenGrabber::createNative(const QByteArray &)
 {
     return {};
 }
+
+void ScreenGrabber::prepareBeforeApplication()
+{
+}

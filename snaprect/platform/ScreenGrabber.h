@@ -76,6 +76,12 @@ public:
     /// by every capture of the process. Needs a QGuiApplication.
     static ScreenGrabber &instance();
 
+    /// Starts readying, before the application exists, what the first grab
+    /// of the back end that instance() will make needs, where the platform
+    /// can (X11: shared memory, on a thread), so that it happens while Qt
+    /// starts. For a process that grabs as soon as it runs.
+    static void prepareBeforeApplication();
+
 private:
     static std::unique_ptr<ScreenGrabber> create();
     /// The platform's own back end for the SNAPRECT_GRABBER choice \a name

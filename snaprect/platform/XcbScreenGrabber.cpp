@@ -89,15 +89,24 @@ void releaseSegment(void *info)
     delete segment;
 }
 
-Segment newSegment(xcb_connection_t *connection, size_t size)
+// A memory file of \a size bytes; -1 when none can be made.
+int newMemoryFile(size_t size)
 {
     const int fd = memfd_create("snaprect-grab", MFD_CLOEXEC);
+    if (fd >= 0 && ftruncate(fd, off_t(size)) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// A segment of the memory file \a fd, which it takes over.
+Segment newSegment(xcb_connection_t *connection, int fd, size_t size)
+{
     if (fd < 0)
         return {};
     // Populated here in one go rather than a fault per page when written.
-    void *data = ftruncate(fd, off_t(size)) == 0
-                     ? mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_POPULATE, fd, 0)
-                     : MAP_FAILED;
+    void *data = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_POPULATE, fd, 0);
     if (data == MAP_FAILED) {
         close(fd);
         return {};
@@ -110,6 +119,36 @@ Segment newSegment(xcb_connection_t *connection, size_t size)
         return {};
     }
     return {connection, id, data, size};
+}
+
+// Screen \a number of the display, as DefaultScreen() counts them.
+const xcb_screen_t *screenNumbered(xcb_connection_t *connection, int number)
+{
+    for (auto s = xcb_setup_roots_iterator(xcb_get_setup(connection)); s.rem; xcb_screen_next(&s), --number) {
+        if (number == 0)
+            return s.data;
+    }
+    return nullptr;
+}
+
+// Monitors came with RandR 1.5; the version must be asked for before use.
+bool hasRandrMonitors(xcb_connection_t *connection)
+{
+    const xcb_query_extension_reply_t *randr = xcb_get_extension_data(connection, &xcb_randr_id);
+    Reply<xcb_randr_query_version_reply_t> version;
+    if (randr && randr->present)
+        version.reset(xcb_randr_query_version_reply(connection, xcb_randr_query_version(connection, 1, 5), nullptr));
+    return version && (version->major_version > 1 || (version->major_version == 1 && version->minor_version >= 5));
+}
+
+// Memory files are passed as descriptors, which came with MIT-SHM 1.2.
+bool sharedMemoryTakesDescriptors(xcb_connection_t *connection)
+{
+    const xcb_query_extension_reply_t *shm = xcb_get_extension_data(connection, &xcb_shm_id);
+    Reply<xcb_shm_query_version_reply_t> version;
+    if (shm && shm->present)
+        version.reset(xcb_shm_query_version_reply(connection, xcb_shm_query_version(connection), nullptr));
+    return version && (version->major_version > 1 || (version->major_version == 1 && version->minor_version >= 2));
 }
 
 // Made if it does not exist yet, so that it holds for a window manager that
@@ -160,6 +199,19 @@ struct XcbScreenGrabber::PreparedSegment {
     ~PreparedSegment() { close(fd); }
 };
 
+// A memory file for a picture of a given size, made before it is needed;
+// closed unless taken.
+struct XcbScreenGrabber::MemoryFile {
+    QSize pictureSize;
+    int fd = -1;
+
+    ~MemoryFile()
+    {
+        if (fd >= 0)
+            close(fd);
+    }
+};
+
 std::unique_ptr<XcbScreenGrabber> XcbScreenGrabber::create(Transfer transfer)
 {
     const auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
@@ -167,14 +219,7 @@ std::unique_ptr<XcbScreenGrabber> XcbScreenGrabber::create(Transfer transfer)
     if (!connection)
         return {};
     // The screen that the display's name chose (":0.1"), as Qt uses it.
-    int number = x11->display() ? DefaultScreen(x11->display()) : 0;
-    const xcb_screen_t *screen = nullptr;
-    for (auto s = xcb_setup_roots_iterator(xcb_get_setup(connection)); s.rem; xcb_screen_next(&s), --number) {
-        if (number == 0) {
-            screen = s.data;
-            break;
-        }
-    }
+    const xcb_screen_t *screen = screenNumbered(connection, x11->display() ? DefaultScreen(x11->display()) : 0);
     if (!screen || !isTrueColour32(connection, screen))
         return {};
     return std::unique_ptr<XcbScreenGrabber>(new XcbScreenGrabber(connection, screen->root, transfer));
@@ -186,32 +231,62 @@ XcbScreenGrabber::XcbScreenGrabber(xcb_connection_t *connection, std::uint32_t r
     , m_transfer(transfer)
     , m_clientListStacking(atom(connection, "_NET_CLIENT_LIST_STACKING"))
     , m_frameExtents(atom(connection, "_NET_FRAME_EXTENTS"))
+    , m_hasMonitors(hasRandrMonitors(connection))
+    , m_earlyMemory(std::move(earlyMemory()))
 {
-    // Monitors came with RandR 1.5; the version must be asked for before use.
-    const xcb_query_extension_reply_t *randr = xcb_get_extension_data(m_connection, &xcb_randr_id);
-    Reply<xcb_randr_query_version_reply_t> randrVersion;
-    if (randr && randr->present)
-        randrVersion.reset(
-            xcb_randr_query_version_reply(m_connection, xcb_randr_query_version(m_connection, 1, 5), nullptr));
-    m_hasMonitors = randrVersion
-                    && (randrVersion->major_version > 1
-                        || (randrVersion->major_version == 1 && randrVersion->minor_version >= 5));
-
-    if (m_transfer == Transfer::SharedMemory) {
-        const xcb_query_extension_reply_t *shm = xcb_get_extension_data(m_connection, &xcb_shm_id);
-        Reply<xcb_shm_query_version_reply_t> version;
-        if (shm && shm->present)
-            version.reset(xcb_shm_query_version_reply(m_connection, xcb_shm_query_version(m_connection), nullptr));
-        // Memory files are passed as descriptors, which came with 1.2.
-        const bool works = version
-                           && (version->major_version > 1
-                               || (version->major_version == 1 && version->minor_version >= 2));
-        if (!works)
-            m_sharedMemoryFailures = sharedMemoryAttempts;
-    }
+    if (m_transfer == Transfer::SharedMemory && !sharedMemoryTakesDescriptors(m_connection))
+        m_sharedMemoryFailures = sharedMemoryAttempts;
 }
 
 XcbScreenGrabber::~XcbScreenGrabber() = default;
+
+std::future<std::unique_ptr<XcbScreenGrabber::MemoryFile>> &XcbScreenGrabber::earlyMemory()
+{
+    static std::future<std::unique_ptr<MemoryFile>> memory;
+    return memory;
+}
+
+void XcbScreenGrabber::prepareEarly()
+{
+    // Where no thread can be started, the first grab makes it itself.
+    std::future<std::unique_ptr<MemoryFile>> &memory = earlyMemory();
+    if (!memory.valid())
+        memory = std::async(std::launch::async | std::launch::deferred, &XcbScreenGrabber::readyEarlyMemory);
+}
+
+std::unique_ptr<XcbScreenGrabber::MemoryFile> XcbScreenGrabber::readyEarlyMemory()
+{
+    int number = 0;
+    xcb_connection_t *connection = xcb_connect(nullptr, &number);
+    const xcb_screen_t *screen = xcb_connection_has_error(connection) ? nullptr : screenNumbered(connection, number);
+    QRect area;
+    if (screen && isTrueColour32(connection, screen) && sharedMemoryTakesDescriptors(connection))
+        area = desktopArea(connection, screen->root, monitors(connection, screen->root, hasRandrMonitors(connection)));
+    xcb_disconnect(connection);
+    if (area.isEmpty())
+        return {};
+    auto memory = std::make_unique<MemoryFile>();
+    memory->pictureSize = area.size();
+    memory->fd = newMemoryFile(pictureBytes(area));
+    // The pages are made here, on a core that the starting application
+    // leaves idle, rather than by the server when it first writes them; it
+    // then only maps them, in two thirds of the time. (The server writing
+    // them now, for a connection of this thread's own, would keep the
+    // starting application waiting for its answers meanwhile.)
+    if (memory->fd < 0 || fallocate(memory->fd, 0, 0, off_t(pictureBytes(area))) != 0)
+        return {};
+    return memory;
+}
+
+int XcbScreenGrabber::memoryFileFor(const QRect &area)
+{
+    if (m_earlyMemory.valid()) {
+        const std::unique_ptr<MemoryFile> early = m_earlyMemory.get();
+        if (early && early->pictureSize == area.size())
+            return std::exchange(early->fd, -1);
+    }
+    return newMemoryFile(pictureBytes(area));
+}
 
 QRect XcbScreenGrabber::desktopGeometry() const
 {
@@ -219,18 +294,19 @@ QRect XcbScreenGrabber::desktopGeometry() const
     return primary ? primary->virtualGeometry() : QRect();
 }
 
-QList<XcbScreenGrabber::Monitor> XcbScreenGrabber::monitors() const
+QList<XcbScreenGrabber::Monitor> XcbScreenGrabber::monitors(xcb_connection_t *connection, std::uint32_t root,
+                                                            bool hasMonitors)
 {
     QList<Monitor> found;
-    if (!m_hasMonitors)
+    if (!hasMonitors)
         return found;
     Reply<xcb_randr_get_monitors_reply_t> reply(
-        xcb_randr_get_monitors_reply(m_connection, xcb_randr_get_monitors(m_connection, m_root, 1), nullptr));
+        xcb_randr_get_monitors_reply(connection, xcb_randr_get_monitors(connection, root, 1), nullptr));
     if (!reply)
         return found;
     for (auto m = xcb_randr_get_monitors_monitors_iterator(reply.get()); m.rem; xcb_randr_monitor_info_next(&m)) {
         Reply<xcb_get_atom_name_reply_t> name(
-            xcb_get_atom_name_reply(m_connection, xcb_get_atom_name(m_connection, m.data->name), nullptr));
+            xcb_get_atom_name_reply(connection, xcb_get_atom_name(connection, m.data->name), nullptr));
         const QString text = name ? QString::fromUtf8(xcb_get_atom_name_name(name.get()),
                                                       xcb_get_atom_name_name_length(name.get()))
                                   : QString();
@@ -239,12 +315,12 @@ QList<XcbScreenGrabber::Monitor> XcbScreenGrabber::monitors() const
     return found;
 }
 
-QRect XcbScreenGrabber::desktopArea(const QList<Monitor> &monitors) const
+QRect XcbScreenGrabber::desktopArea(xcb_connection_t *connection, std::uint32_t root, const QList<Monitor> &monitors)
 {
     // The root's size changes with the monitors, so it is asked for each time.
-    Reply<xcb_get_geometry_reply_t> root(
-        xcb_get_geometry_reply(m_connection, xcb_get_geometry(m_connection, m_root), nullptr));
-    const QRect rootGeometry = root ? QRect(0, 0, root->width, root->height) : QRect();
+    Reply<xcb_get_geometry_reply_t> geometry(
+        xcb_get_geometry_reply(connection, xcb_get_geometry(connection, root), nullptr));
+    const QRect rootGeometry = geometry ? QRect(0, 0, geometry->width, geometry->height) : QRect();
     QRect bounds;
     for (const Monitor &monitor : monitors)
         bounds |= monitor.geometry;
@@ -296,11 +372,11 @@ void XcbScreenGrabber::prepare()
 std::unique_ptr<XcbScreenGrabber::PreparedSegment> XcbScreenGrabber::prepareSegment(const QRect &area)
 {
     const size_t size = pictureBytes(area);
-    const int fd = area.isEmpty() ? -1 : memfd_create("snaprect-grab", MFD_CLOEXEC);
+    const int fd = area.isEmpty() ? -1 : memoryFileFor(area);
     if (fd < 0)
         return {};
     // xcb closes the descriptor that it sends; this side maps its own.
-    const int sent = ftruncate(fd, off_t(size)) == 0 ? fcntl(fd, F_DUPFD_CLOEXEC, 0) : -1;
+    const int sent = fcntl(fd, F_DUPFD_CLOEXEC, 0);
     if (sent < 0) {
         close(fd);
         return {};
@@ -374,7 +450,7 @@ QImage XcbScreenGrabber::grabShared(const QRect &area)
     Segment segment{m_connection, 0, nullptr, pictureBytes(area)};
     segment.data = takePreparedSegment(area, &segment.id);
     if (!segment.data)
-        segment = newSegment(m_connection, segment.size);
+        segment = newSegment(m_connection, memoryFileFor(area), segment.size);
     if (!segment.data)
         return {};
     Reply<xcb_shm_get_image_reply_t> reply(xcb_shm_get_image_reply(

@@ -5,6 +5,7 @@
 #include <QList>
 
 #include <cstdint>
+#include <future>
 
 struct xcb_connection_t;
 
@@ -27,6 +28,14 @@ public:
     static std::unique_ptr<XcbScreenGrabber> create(Transfer transfer);
     ~XcbScreenGrabber() override;
 
+    /// Starts making, on a thread, the shared memory of the first grab from
+    /// the display that DISPLAY names, while the application is still
+    /// starting: a memory file as large as the desktop, its pages allocated.
+    /// The first grabber made afterwards uses it while the desktop keeps that
+    /// size. Where the display cannot be reached or shares no memory, nothing
+    /// is made and grabs go the usual way.
+    static void prepareEarly();
+
     QRect desktopGeometry() const override;
     QRect screenArea(const QScreen *screen) const override;
     /// True where Qt's coordinates are not the server's pixels divided by one
@@ -47,12 +56,21 @@ private:
     };
 
     struct PreparedSegment;
+    struct MemoryFile;
 
     XcbScreenGrabber(xcb_connection_t *connection, std::uint32_t root, Transfer transfer);
 
-    QList<Monitor> monitors() const;
-    QRect desktopArea(const QList<Monitor> &monitors) const;
+    static QList<Monitor> monitors(xcb_connection_t *connection, std::uint32_t root, bool hasMonitors);
+    QList<Monitor> monitors() const { return monitors(m_connection, m_root, m_hasMonitors); }
+    static QRect desktopArea(xcb_connection_t *connection, std::uint32_t root, const QList<Monitor> &monitors);
+    QRect desktopArea(const QList<Monitor> &monitors) const { return desktopArea(m_connection, m_root, monitors); }
     bool sharedMemoryUsable() const;
+    /// prepareEarly()'s work, on its thread.
+    static std::unique_ptr<MemoryFile> readyEarlyMemory();
+    static std::future<std::unique_ptr<MemoryFile>> &earlyMemory();
+    /// A memory file for a picture of \a area: prepareEarly()'s where it
+    /// fits, else a new one; -1 when none can be made.
+    int memoryFileFor(const QRect &area);
     std::unique_ptr<PreparedSegment> prepareSegment(const QRect &area);
     /// The prepared segment's memory and, in \a id, its name on the server
     /// when it fits a grab of \a area; otherwise null, and it is let go.
@@ -71,6 +89,7 @@ private:
     int m_sharedMemoryFailures = 0;
     QImage m_prepared;              // memory for the next grab over the connection
     std::unique_ptr<PreparedSegment> m_preparedSegment; // or through shared memory
+    std::future<std::unique_ptr<MemoryFile>> m_earlyMemory; // of prepareEarly(), until a segment is made
     bool m_lastGrabShared = false;
     QList<QRect> m_windows;         // at the last grab, topmost first
 };
