@@ -1,8 +1,11 @@
+#include "SaveSettings.h"
+#include "overlay/MarkControls.h"
 #include "overlay/MarkDocument.h"
 
 #include <Pictures.h>
 
 #include <QPainter>
+#include <QToolButton>
 #include <QtTest>
 
 namespace {
@@ -47,6 +50,7 @@ class tst_Marks : public QObject
     Q_OBJECT
 
     const QImage m_capture = patternPicture(captureSize);
+    QTemporaryDir m_home;
 
     QImage marked(const QString &script, int width = 3) const
     {
@@ -57,6 +61,8 @@ class tst_Marks : public QObject
     }
 
 private slots:
+    void initTestCase() { qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_home.path())); }
+
     void straightEdgesCoverWholePixels_data()
     {
         QTest::addColumn<QString>("script");
@@ -233,6 +239,33 @@ private slots:
             surface.setDevicePixelRatio(1);
             QCOMPARE(surface, document.picture(area));
         }
+    }
+
+
+    // A click on the chosen tool drops it; the colour and the width outlive
+    // the controls, beside what the save dialog keeps in the same file.
+    void controlsKeepTheirChoices()
+    {
+        SaveSettings saved;
+        saved.folder = m_home.path();
+        QVERIFY(saved.save());
+        {
+            MarkControls controls;
+            QCOMPARE(controls.style(), MarkStyle{});
+            QSignalSpy chosen(&controls, &MarkControls::toolChosen), dropped(&controls, &MarkControls::toolDropped);
+            QSignalSpy styled(&controls, &MarkControls::styleChanged);
+            for (int i = 0; i < 2; ++i)
+                controls.findChild<QToolButton *>("btnPen")->click();
+            QCOMPARE(chosen.count(), 1);
+            QCOMPARE(dropped.count(), 1);
+            QVERIFY(!controls.tool());
+            controls.findChildren<QToolButton *>("btnColour").at(4)->click();
+            controls.setWidth(99);
+            QCOMPARE(styled.count(), 2);
+        }
+        QCOMPARE(MarkControls().style(), (MarkStyle{QColor(0, 128, 255), MarkStyle::maximumWidth}));
+        saved.load();
+        QCOMPARE(saved.folder, m_home.path());
     }
 };
 
