@@ -1,5 +1,6 @@
 #include "Mark.h"
 
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPainterPathStroker>
@@ -75,6 +76,19 @@ QPoint squareCorner(const QPoint &start, const QPoint &p)
     return start + QPoint(sign(d.x()) * side, sign(d.y()) * side);
 }
 
+/// The part of the painter's coordinates that painting can reach: within
+/// its clip and the device's own (a widget's exposed region).
+QRectF visibleArea(const QPainter &painter)
+{
+    QRectF visible(QPointF(-1e9, -1e9), QPointF(1e9, 1e9));
+    if (painter.hasClipping())
+        visible &= painter.clipBoundingRect();
+    const QRegion deviceClip = painter.paintEngine() ? painter.paintEngine()->systemClip() : QRegion();
+    if (!deviceClip.isEmpty())
+        visible &= painter.deviceTransform().inverted().mapRect(QRectF(deviceClip.boundingRect()));
+    return visible;
+}
+
 QPen roundPen(const QColor &colour, qreal width)
 {
     return QPen(colour, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
@@ -108,16 +122,13 @@ public:
         painter.save();
         painter.setRenderHint(QPainter::Antialiasing);
         preparePainter(painter);
-        if (m_points.size() == 1)
-            painter.drawPoint(strokePoint(m_points.first(), m_width));
-        else
-            painter.drawPath(path());
+        painter.drawPath(path(visibleArea(painter)));
         painter.restore();
     }
     QRect area() const override { return throughArea(m_bounds); }
     bool contains(const QPoint &p) const override
     {
-        return area().contains(p) && nearPath(path(), m_width, p);
+        return area().contains(p) && nearPath(path(area()), m_width, p);
     }
 
 protected:
@@ -128,15 +139,27 @@ protected:
     int m_width;
 
 private:
-    QPainterPath path() const
+    /// The stroke's pieces that reach into \a visible, as one path, stroked
+    /// once: where the stroke crosses itself, a translucent one is no darker.
+    /// Pieces that do not reach the pixels painted add nothing to them, and
+    /// a long stroke repainted a piece at a time costs no more than the piece.
+    QPainterPath path(const QRectF &visible) const
     {
-        // One path, stroked once: where the stroke crosses itself, a
-        // translucent one is no darker.
-        QPainterPath path(strokePoint(m_points.first(), m_width));
-        for (qsizetype i = 1; i < m_points.size(); ++i)
-            path.lineTo(strokePoint(m_points[i], m_width));
-        if (m_points.size() == 1)
+        QPainterPath path;
+        if (m_points.size() == 1) {
+            path.moveTo(strokePoint(m_points.first(), m_width));
             path.lineTo(path.currentPosition());
+            return path;
+        }
+        bool joined = false;
+        for (qsizetype i = 1; i < m_points.size(); ++i) {
+            const bool reaches = visible.intersects(throughArea(spanning(m_points[i - 1], m_points[i])));
+            if (reaches && !joined)
+                path.moveTo(strokePoint(m_points[i - 1], m_width));
+            if (reaches)
+                path.lineTo(strokePoint(m_points[i], m_width));
+            joined = reaches;
+        }
         return path;
     }
     /// The area of a stroke through the pixels of \a pixels.

@@ -54,9 +54,8 @@ MarkDocument::~MarkDocument() = default;
 
 void MarkDocument::setCapture(const QImage &capture)
 {
+    clear();
     m_capture = capture;
-    m_marked = QImage();
-    redraw(m_capture.rect());
 }
 
 void MarkDocument::clear()
@@ -67,9 +66,10 @@ void MarkDocument::clear()
     m_marked = QImage();
 }
 
-void MarkDocument::begin(MarkTool tool, const MarkStyle &style, const QPoint &p)
+QRect MarkDocument::begin(MarkTool tool, const MarkStyle &style, const QPoint &p)
 {
     m_current = Mark::make(tool, style, p, m_capture);
+    return m_current->isDegenerate() ? QRect() : m_current->area();
 }
 
 QRect MarkDocument::extend(const QPoint &p, Qt::KeyboardModifiers modifiers)

@@ -36,22 +36,26 @@ public:
     explicit MarkDocument(QObject *parent = nullptr);
     ~MarkDocument() override;
 
-    /// The picture that the marks lie on; implicitly shared, never copied
-    /// (the mosaic reads it). Keeps the marks; clear() them for a new capture.
+    /// Takes a new capture to mark, without any marks. The picture is
+    /// implicitly shared, never copied (the mosaic reads it); a null one lets
+    /// the last go.
     void setCapture(const QImage &capture);
-    /// Drops every mark, the one being drawn and the undo steps.
+    /// Drops every mark, the one being drawn and the undo steps, and the
+    /// layer with them; keeps the capture.
     void clear();
 
     /// Starts a mark of \a tool with \a style at \a p, dropping one still
-    /// being drawn.
-    void begin(MarkTool tool, const MarkStyle &style, const QPoint &p);
+    /// being drawn; returns the area it shows at once (a number's circle, a
+    /// stroke's dot).
+    QRect begin(MarkTool tool, const MarkStyle &style, const QPoint &p);
     /// Takes the mark being drawn to \a p, held with \a modifiers (Shift
     /// keeps lines at multiples of 45° and boxes square); returns the area
     /// whose pixels changed. Without a mark being drawn, nothing happens.
     QRect extend(const QPoint &p, Qt::KeyboardModifiers modifiers);
     /// Places the mark being drawn as one undo step, unless it has nothing
     /// to show (a click with a tool that needs a drag); returns its area.
-    /// A click with the number tool places a number.
+    /// A click with the number tool places a number, a drag places it
+    /// where the drag ends.
     QRect finish();
     /// Drops the mark being drawn; returns its area.
     QRect cancel();
