@@ -510,7 +510,9 @@ public:
         const QRectF circle = this->circle();
         painter.drawEllipse(circle);
         const QString text = QString::number(number);
-        QFont font = painter.font();
+        // The application's font, not the painter's: a window's painter
+        // may have another, and the number must not change at the release.
+        QFont font;
         font.setBold(true);
         font.setPixelSize(qMax(1, qRound(m_radius * (text.size() == 1 ? 1.2 : 2.4 / text.size()))));
         painter.setFont(font);

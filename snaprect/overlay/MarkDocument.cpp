@@ -112,8 +112,14 @@ void MarkDocument::remove(int index)
 
 void MarkDocument::paintCurrent(QPainter &painter) const
 {
-    if (m_current)
-        m_current->paint(painter, numberBefore(count()) + 1);
+    if (!m_current)
+        return;
+    // As on the layer, whatever the view's painter was left with.
+    painter.save();
+    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    painter.setOpacity(1);
+    m_current->paint(painter, numberBefore(count()) + 1);
+    painter.restore();
 }
 
 void MarkDocument::paintMarked(QPainter &painter, const QRect &area) const

@@ -24,7 +24,9 @@ class QPainter;
 /// A drag draws a mark: begin() where it starts, extend() at each move,
 /// finish() at the release (or cancel()). Each returns the capture's area
 /// to repaint; paintCurrent() paints the mark being drawn over marked().
-/// changed() tells a view where placed marks changed.
+/// changed() tells a view where placed marks changed. A view repaints an
+/// area with its painter clipped to it (or the widget's paint event does):
+/// a long stroke then paints only its pieces there.
 ///
 /// Numbered marks show their place among the numbered marks that remain, so
 /// that removing or undoing one renumbers those after it.
@@ -75,7 +77,8 @@ public:
     /// capture's pixels.
     void paintCurrent(QPainter &painter) const;
     /// The capture with the placed marks drawn in: the capture itself while
-    /// there are none. Its device pixel ratio is 1.
+    /// there are none. It has the capture's device pixel ratio: draw it by
+    /// pixels, as paintMarked() does.
     const QImage &marked() const { return m_marked.isNull() ? m_capture : m_marked; }
     /// Draws \a area of marked() with \a painter, whose coordinates are the
     /// capture's pixels.
