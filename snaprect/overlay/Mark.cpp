@@ -541,6 +541,31 @@ private:
 
 } // namespace
 
+const QList<MarkToolInfo> &markTools()
+{
+    static const QList<MarkToolInfo> tools{
+        {MarkTool::Pen, Qt::Key_P, QStringLiteral("画笔")},
+        {MarkTool::Line, Qt::Key_L, QStringLiteral("直线")},
+        {MarkTool::Arrow, Qt::Key_A, QStringLiteral("箭头")},
+        {MarkTool::Rectangle, Qt::Key_B, QStringLiteral("矩形")},
+        {MarkTool::Ellipse, Qt::Key_E, QStringLiteral("椭圆")},
+        {MarkTool::Highlighter, Qt::Key_M, QStringLiteral("荧光笔")},
+        {MarkTool::Number, Qt::Key_N, QStringLiteral("序号")},
+        {MarkTool::Mosaic, Qt::Key_X, QStringLiteral("马赛克")},
+        {MarkTool::Redaction, Qt::Key_D, QStringLiteral("遮盖")},
+    };
+    return tools;
+}
+
+std::optional<MarkTool> markToolForKey(int key)
+{
+    for (const MarkToolInfo &info : markTools()) {
+        if (info.key == key)
+            return info.tool;
+    }
+    return std::nullopt;
+}
+
 std::unique_ptr<Mark> Mark::make(MarkTool tool, const MarkStyle &style, const QPoint &start, const QImage &capture)
 {
     const MarkStyle bounded{style.colour, qBound(MarkStyle::minimumWidth, style.width, MarkStyle::maximumWidth)};

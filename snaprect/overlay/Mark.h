@@ -2,10 +2,13 @@
 
 #include <QColor>
 #include <QImage>
+#include <QList>
 #include <QPoint>
 #include <QRect>
+#include <QString>
 
 #include <memory>
+#include <optional>
 
 class QPainter;
 
@@ -21,6 +24,21 @@ enum class MarkTool {
     Mosaic,      ///< X: the dragged box in blocks, each the mean of the capture under it
     Redaction,   ///< D: the dragged box filled with the colour
 };
+
+/// A tool as the user meets it: its key and its name.
+struct MarkToolInfo {
+    MarkTool tool;
+    Qt::Key key; ///< a letter key
+    QString name;
+
+    /// The name with its key, as a button's tool tip shows it: "画笔(P)".
+    QString toolTip() const { return QStringLiteral("%1(%2)").arg(name, QChar(key)); }
+};
+
+/// Every tool, in the order of MarkTool (the toolbar's).
+const QList<MarkToolInfo> &markTools();
+/// The tool whose key is \a key (a Qt::Key), if any.
+std::optional<MarkTool> markToolForKey(int key);
 
 /// The colour and width that a new mark takes.
 struct MarkStyle {

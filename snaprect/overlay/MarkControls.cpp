@@ -4,8 +4,8 @@
 
 #include <QButtonGroup>
 #include <QColorDialog>
-#include <QHBoxLayout>
 #include <QConicalGradient>
+#include <QHBoxLayout>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QToolButton>
@@ -15,24 +15,24 @@ namespace {
 
 constexpr int iconSide = 64;
 
+/// A tool's button, and the mark drawn as its picture.
 struct ToolButton {
     MarkTool tool;
     const char *name;
-    const char *toolTip;
-    QList<QPoint> stroke; ///< the mark drawn as the button's picture
+    QList<QPoint> stroke;
     int width;
 };
 
 const ToolButton toolButtons[] = {
-    {MarkTool::Pen, "btnPen", "画笔(P)", {{12, 46}, {20, 24}, {30, 38}, {40, 18}, {52, 28}}, 5},
-    {MarkTool::Line, "btnLine", "直线(L)", {{12, 52}, {52, 12}}, 5},
-    {MarkTool::Arrow, "btnArrow", "箭头(A)", {{10, 54}, {54, 10}}, 4},
-    {MarkTool::Rectangle, "btnRectangle", "矩形(B)", {{10, 16}, {53, 47}}, 5},
-    {MarkTool::Ellipse, "btnEllipse", "椭圆(E)", {{6, 14}, {57, 49}}, 5},
-    {MarkTool::Highlighter, "btnHighlighter", "荧光笔(M)", {{12, 34}, {52, 30}}, 4},
-    {MarkTool::Number, "btnNumber", "序号(N)", {{31, 31}}, 10},
-    {MarkTool::Mosaic, "btnMosaic", "马赛克(X)", {{4, 4}, {59, 59}}, 6},
-    {MarkTool::Redaction, "btnRedaction", "遮盖(D)", {{8, 20}, {55, 43}}, 1},
+    {MarkTool::Pen, "btnPen", {{12, 46}, {20, 24}, {30, 38}, {40, 18}, {52, 28}}, 5},
+    {MarkTool::Line, "btnLine", {{12, 52}, {52, 12}}, 5},
+    {MarkTool::Arrow, "btnArrow", {{10, 54}, {54, 10}}, 4},
+    {MarkTool::Rectangle, "btnRectangle", {{10, 16}, {53, 47}}, 5},
+    {MarkTool::Ellipse, "btnEllipse", {{6, 14}, {57, 49}}, 5},
+    {MarkTool::Highlighter, "btnHighlighter", {{12, 34}, {52, 30}}, 4},
+    {MarkTool::Number, "btnNumber", {{31, 31}}, 10},
+    {MarkTool::Mosaic, "btnMosaic", {{4, 4}, {59, 59}}, 6},
+    {MarkTool::Redaction, "btnRedaction", {{8, 20}, {55, 43}}, 1},
 };
 
 struct PaletteColour {
@@ -76,7 +76,7 @@ QIcon toolIcon(const ToolButton &button)
 
 QIcon arrowIcon(const QPoint &from, const QPoint &to)
 {
-    return toolIcon(ToolButton{MarkTool::Arrow, "", "", {from, to}, 5});
+    return toolIcon(ToolButton{MarkTool::Arrow, "", {from, to}, 5});
 }
 
 QIcon swatch(const QColor &colour)
@@ -117,7 +117,8 @@ MarkControls::MarkControls(QWidget *parent)
     // Not exclusive: a click on the chosen tool unchecks it.
     m_tools->setExclusive(false);
     for (const ToolButton &button : toolButtons)
-        m_tools->addButton(addButton(toolIcon(button), QString::fromUtf8(button.toolTip), button.name), int(button.tool));
+        m_tools->addButton(addButton(toolIcon(button), markTools().at(int(button.tool)).toolTip(), button.name),
+                           int(button.tool));
     connect(m_tools, &QButtonGroup::buttonClicked, this, &MarkControls::toolClicked);
 
     for (const PaletteColour &colour : paletteColours) {
