@@ -469,10 +469,14 @@ public:
         const int size = qMax(12, 3 * m_width);
         const QList<int> columns = blockEdges(area.left(), area.right(), size, m_start.x() > m_end.x());
         const QList<int> rows = blockEdges(area.top(), area.bottom(), size, m_start.y() > m_end.y());
+        // Each block whole, but only those that reach the pixels painted:
+        // an undo beside a large mosaic averages no more than it shows.
+        const QRectF visible = visibleArea(painter);
         for (qsizetype j = 0; j + 1 < rows.size(); ++j) {
             for (qsizetype i = 0; i + 1 < columns.size(); ++i) {
                 const QRect block(QPoint(columns[i], rows[j]), QPoint(columns[i + 1] - 1, rows[j + 1] - 1));
-                painter.fillRect(block, meanColour(m_capture, block));
+                if (visible.intersects(block))
+                    painter.fillRect(block, meanColour(m_capture, block));
             }
         }
     }

@@ -235,7 +235,8 @@ private slots:
         QPainter painter(&surface);
         painter.setTransform(QTransform::fromScale(1 / scale, 1 / scale).translate(-origin.x(), -origin.y()));
         document.paintMarked(painter, shown);
-        for (const QString step : {"P@30,30-60,80-120,31-121,90-10,60-70,70", "N@120,70-90,50", "M@140,20-20,60-150,25"}) {
+        for (const QString step : {"P@30,30-60,80-120,31-121,90-10,60-70,70", "N@120,70-90,50", "M@140,20-20,60-150,25",
+                                   "X@20,20-90,100-60,70"}) {
             draw(document, step, 3, [&](const QRect &area) {
                 painter.setClipRect(area);
                 document.paintMarked(painter, area);
