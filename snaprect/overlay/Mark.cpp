@@ -6,8 +6,6 @@
 #include <QPainterPathStroker>
 #include <QtMath>
 
-#include <cstdint>
-
 namespace {
 
 /// Antialiasing may tint the pixels just beyond a shape's outline.
@@ -57,13 +55,13 @@ int sign(int value)
 QPoint alongOctant(const QPoint &start, const QPoint &p)
 {
     const QPoint d = p - start;
-    const int ax = qAbs(d.x()), ay = qAbs(d.y());
+    const qint64 ax = qAbs(d.x()), ay = qAbs(d.y());
     // tan(22.5°) is about 0.4142.
     if (ay * 10000 < ax * 4142)
         return QPoint(p.x(), start.y());
     if (ax * 10000 < ay * 4142)
         return QPoint(start.x(), p.y());
-    const int side = (ax + ay + 1) / 2;
+    const int side = int((ax + ay + 1) / 2);
     return start + QPoint(sign(d.x()) * side, sign(d.y()) * side);
 }
 
