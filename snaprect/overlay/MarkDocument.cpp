@@ -5,6 +5,8 @@
 #include <QPainter>
 #include <QUndoCommand>
 
+#include <algorithm>
+
 /// Places a mark on top of the others.
 class PlaceMarkCommand : public QUndoCommand
 {
