@@ -40,8 +40,10 @@ struct PaletteColour {
     const char *name;
 };
 
+const QRgb markerYellow = qRgb(255, 230, 0);
+
 const PaletteColour paletteColours[] = {
-    {qRgb(255, 0, 0), "红色"},     {qRgb(255, 128, 0), "橙色"}, {qRgb(255, 230, 0), "黄色"},
+    {qRgb(255, 0, 0), "红色"},     {qRgb(255, 128, 0), "橙色"}, {markerYellow, "黄色"},
     {qRgb(0, 190, 0), "绿色"},     {qRgb(0, 128, 255), "蓝色"}, {qRgb(140, 0, 255), "紫色"},
     {qRgb(0, 0, 0), "黑色"},       {qRgb(255, 255, 255), "白色"},
 };
@@ -110,6 +112,7 @@ MarkControls::MarkControls(QWidget *parent)
     : QWidget(parent)
     , m_tools(new QButtonGroup(this))
     , m_colours(new QButtonGroup(this))
+    , m_highlighterColour(markerYellow)
 {
     auto *layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -142,7 +145,12 @@ MarkControls::MarkControls(QWidget *parent)
     SaveSettings settings;
     settings.load();
     m_style = MarkStyle{settings.markColour, qBound(MarkStyle::minimumWidth, settings.markWidth, MarkStyle::maximumWidth)};
-    setColour(m_style.colour);
+    showColour(m_style.colour);
+}
+
+MarkStyle MarkControls::style() const
+{
+    return MarkStyle{m_tool == MarkTool::Highlighter ? m_highlighterColour : m_style.colour, m_style.width};
 }
 
 QToolButton *MarkControls::addButton(const QIcon &icon, const QString &toolTip, const QString &name)
@@ -170,16 +178,23 @@ void MarkControls::watchUndoStack(QUndoStack *stack)
 
 void MarkControls::setTool(MarkTool tool)
 {
-    m_tool = tool;
-    for (QAbstractButton *button : m_tools->buttons())
-        button->setChecked(m_tools->id(button) == int(tool));
+    showTool(tool);
 }
 
 void MarkControls::dropTool()
 {
-    m_tool.reset();
+    showTool(std::nullopt);
+}
+
+void MarkControls::showTool(std::optional<MarkTool> tool)
+{
+    const MarkStyle before = style();
+    m_tool = tool;
     for (QAbstractButton *button : m_tools->buttons())
-        button->setChecked(false);
+        button->setChecked(tool && m_tools->id(button) == int(*tool));
+    showColour(style().colour);
+    if (!(style() == before))
+        emit styleChanged(style());
 }
 
 void MarkControls::toolClicked(QAbstractButton *button)
@@ -205,12 +220,26 @@ void MarkControls::setWidth(int width)
 
 void MarkControls::chooseCustomColour()
 {
-    const QColor colour = QColorDialog::getColor(m_style.colour, this, QStringLiteral("自定义颜色"));
+    const QColor colour = QColorDialog::getColor(style().colour, this, QStringLiteral("自定义颜色"));
     // Cancelled: the colour and its button stay as they were.
-    setColour(colour.isValid() ? colour : m_style.colour);
+    setColour(colour.isValid() ? colour : style().colour);
 }
 
 void MarkControls::setColour(const QColor &colour)
+{
+    showColour(colour);
+    if (colour == style().colour)
+        return;
+    if (m_tool == MarkTool::Highlighter) {
+        m_highlighterColour = colour;
+        emit styleChanged(style());
+        return;
+    }
+    m_style.colour = colour;
+    keepStyle();
+}
+
+void MarkControls::showColour(const QColor &colour)
 {
     QAbstractButton *shown = m_customColour;
     int i = 0;
@@ -222,10 +251,6 @@ void MarkControls::setColour(const QColor &colour)
     shown->setChecked(true);
     if (shown == m_customColour)
         m_customColour->setIcon(swatch(colour));
-    if (colour == m_style.colour)
-        return;
-    m_style.colour = colour;
-    keepStyle();
 }
 
 void MarkControls::keepStyle()
@@ -236,5 +261,5 @@ void MarkControls::keepStyle()
     settings.markColour = m_style.colour;
     settings.markWidth = m_style.width;
     settings.save();
-    emit styleChanged(m_style);
+    emit styleChanged(style());
 }

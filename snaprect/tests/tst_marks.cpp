@@ -249,8 +249,9 @@ private slots:
         }
     }
 
-    // A click on the chosen tool drops it; the colour and the width outlive
-    // the controls, beside what the save dialog keeps in the same file.
+    // A click on the chosen tool drops it; the highlighter's colour is its
+    // own; the others' colour and the width outlive the controls, beside
+    // what the save dialog keeps in the same file.
     void controlsKeepTheirChoices()
     {
         SaveSettings saved;
@@ -261,14 +262,22 @@ private slots:
             QCOMPARE(controls.style(), MarkStyle{});
             QSignalSpy chosen(&controls, &MarkControls::toolChosen), dropped(&controls, &MarkControls::toolDropped);
             QSignalSpy styled(&controls, &MarkControls::styleChanged);
-            for (int i = 0; i < 2; ++i)
-                controls.findChild<QToolButton *>("btnPen")->click();
+            const auto click = [&](const char *name, int index = 0) {
+                controls.findChildren<QToolButton *>(name).at(index)->click();
+            };
+            click("btnPen");
+            click("btnPen");
             QCOMPARE(chosen.count(), 1);
             QCOMPARE(dropped.count(), 1);
             QVERIFY(!controls.tool());
-            controls.findChildren<QToolButton *>("btnColour").at(4)->click();
+            click("btnHighlighter");
+            QCOMPARE(controls.style().colour, QColor(255, 230, 0));
+            click("btnColour", 3);
+            click("btnPen");
+            QCOMPARE(controls.style(), MarkStyle{});
+            click("btnColour", 4);
             controls.setWidth(99);
-            QCOMPARE(styled.count(), 2);
+            QCOMPARE(styled.count(), 5);
         }
         QCOMPARE(MarkControls().style(), (MarkStyle{QColor(0, 128, 255), MarkStyle::maximumWidth}));
         saved.load();
