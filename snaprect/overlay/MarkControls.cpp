@@ -6,6 +6,7 @@
 #include <QColorDialog>
 #include <QConicalGradient>
 #include <QHBoxLayout>
+#include <QVBoxLayout>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QToolButton>
@@ -114,15 +115,24 @@ MarkControls::MarkControls(QWidget *parent)
     , m_colours(new QButtonGroup(this))
     , m_highlighterColour(markerYellow)
 {
-    auto *layout = new QHBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(2);
+    // Two rows, the tools above the colours, so that the toolbar stays
+    // narrow enough for a small screen at scale 2.
+    auto *rows = new QVBoxLayout(this);
+    rows->setContentsMargins(0, 0, 0, 0);
+    rows->setSpacing(2);
+    m_row = new QHBoxLayout;
+    m_row->setSpacing(2);
+    rows->addLayout(m_row);
     // Not exclusive: a click on the chosen tool unchecks it.
     m_tools->setExclusive(false);
     for (const ToolButton &button : toolButtons)
         m_tools->addButton(addButton(toolIcon(button), markTools().at(int(button.tool)).toolTip(), button.name),
                            int(button.tool));
     connect(m_tools, &QButtonGroup::buttonClicked, this, &MarkControls::toolClicked);
+    m_row->addStretch();
+    m_row = new QHBoxLayout;
+    m_row->setSpacing(2);
+    rows->addLayout(m_row);
 
     for (const PaletteColour &colour : paletteColours) {
         QToolButton *button = addButton(swatch(colour.rgb), QString::fromUtf8(colour.name), "btnColour");
@@ -164,7 +174,7 @@ QToolButton *MarkControls::addButton(const QIcon &icon, const QString &toolTip, 
     button->setAutoRaise(true);
     // The overlay takes every key; a button must not keep one.
     button->setFocusPolicy(Qt::NoFocus);
-    layout()->addWidget(button);
+    m_row->addWidget(button);
     return button;
 }
 

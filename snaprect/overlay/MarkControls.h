@@ -8,6 +8,7 @@
 
 class QAbstractButton;
 class QButtonGroup;
+class QHBoxLayout;
 class QToolButton;
 class QUndoStack;
 
@@ -59,6 +60,7 @@ private:
     void showColour(const QColor &colour);
     void keepStyle();
 
+    QHBoxLayout *m_row; ///< where addButton() puts the next button
     QButtonGroup *m_tools;
     QButtonGroup *m_colours;
     QToolButton *m_customColour;
