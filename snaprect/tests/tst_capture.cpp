@@ -128,15 +128,6 @@ class tst_Capture : public QObject
         return picture;
     }
 
-    // Draws each of \a marks as marked() reads them, by its key and a drag.
-    void draw(const QStringList &marks)
-    {
-        for (const QString &mark : marks) {
-            press(mark.section(' ', 0, 0));
-            drag(mark.section(' ', 1, 1), mark.section(' ', 2, 2));
-        }
-    }
-
     void magnify(const QPoint &p)
     {
         QVERIFY(X11::focus(X11::windows(overlayTitle)));
@@ -276,12 +267,13 @@ private slots:
         press("Left");
         press("shift+Right");
         // A rectangle and a mosaic across the seam, on the grid of Qt's units.
-        const auto inside = [&](const QPoint &by) {
-            const QPoint a = rectangle(ends[0]).topLeft() + by, b = rectangle(ends[1]).topLeft() - by;
-            return QString("%1,%2 %3,%4").arg(a.x()).arg(a.y()).arg(b.x()).arg(b.y());
-        };
-        const QStringList marks{"b " + inside(QPoint(24, 24)), "x " + inside(QPoint(48, 36))};
-        draw(marks);
+        const QPoint a = rectangle(ends[0]).topLeft(), b = rectangle(ends[1]).topLeft();
+        const QStringList marks{QString("b %1,%2 %3,%4").arg(a.x() + 24).arg(a.y() + 24).arg(b.x() - 24).arg(b.y() - 24),
+                                QString("x %1,%2 %3,%4").arg(a.x() + 48).arg(a.y() + 36).arg(b.x() - 48).arg(b.y() - 36)};
+        for (const QString &mark : marks) {
+            press(mark.section(' ', 0, 0));
+            drag(mark.section(' ', 1, 1), mark.section(' ', 2, 2));
+        }
         const QImage shown = marked(marks);
         QImage expected = shown;
         const int k = qMax(1, qRound(qApp->devicePixelRatio()));
@@ -394,8 +386,11 @@ private slots:
                 X11::xdotool({"mousemove", word[1].section(',', 0, 0), word[1].section(',', 1)});
             else if (word[0] == "magnify")
                 magnify(rectangle(word[1]).topLeft());
-            else if (word[0] == "draw")
-                draw({marks.emplaceBack(step.mid(5))});
+            else if (word[0] == "draw") {
+                press(word[1]);
+                drag(word[2], word[3]);
+                marks.append(step.mid(5));
+            }
             else if (word[0] == "save") {
                 QVERIFY2(save(word[1]), qPrintable(step));
                 saved.insert(word[1], marked(marks));
