@@ -30,6 +30,9 @@ void SaveSettings::readParse(QXmlStreamReader *reader)
         if (reader->name() == QLatin1String("save")) {
             folder = reader->attributes().value(QLatin1String("folder")).toString();
             readInteger(reader, QStringLiteral("type"), fileType);
+        } else if (reader->name() == QLatin1String("mark")) {
+            readColor(reader, markColour);
+            readInteger(reader, QStringLiteral("width"), markWidth);
         }
         reader->skipCurrentElement();
     }
@@ -39,6 +42,8 @@ void SaveSettings::readParse(QXmlStreamReader *reader)
     if (reader->hasError()) {
         folder.clear();
         fileType = 0;
+        markColour = Qt::red;
+        markWidth = 3;
     }
 }
 
@@ -50,6 +55,12 @@ void SaveSettings::writeParse(QXmlStreamWriter *writer)
     writer->writeStartElement(QStringLiteral("save"));
     writer->writeAttribute(QStringLiteral("folder"), folder);
     writeInteger(writer, QStringLiteral("type"), fileType);
+    writer->writeEndElement();
+    writer->writeStartElement(QStringLiteral("mark"));
+    writeInteger(writer, QStringLiteral("r"), markColour.red());
+    writeInteger(writer, QStringLiteral("g"), markColour.green());
+    writeInteger(writer, QStringLiteral("b"), markColour.blue());
+    writeInteger(writer, QStringLiteral("width"), markWidth);
     writer->writeEndElement();
     writer->writeEndElement();
     writer->writeEndDocument();

@@ -1,5 +1,7 @@
 #include "KeyHelp.h"
 
+#include "Mark.h"
+
 #include <QFontMetrics>
 #include <QPainter>
 
@@ -7,19 +9,48 @@
 
 namespace {
 
-const std::pair<const char *, const char *> keys[] = {
-    {"方向键", "选区移动一像素"},
-    {"Ctrl+方向键", "选区移动十像素"},
-    {"Shift+方向键", "移动右边或下边"},
-    {"按住 Shift", "放大镜"},
-    {"W", "选取指针下的窗口"},
-    {"S", "保存选区"},
-    {"Enter、Ctrl+C", "复制选区并退出"},
-    {"R", "重新选择"},
-    {"F", "保存全屏"},
-    {"Q、Esc", "退出截图"},
-    {"F1", "显示或隐藏本帮助"},
-};
+using Row = std::pair<QString, QString>;
+
+// The drawing tools three to a row, from the tools' own table.
+QList<Row> toolRows()
+{
+    QList<Row> rows;
+    const QList<MarkToolInfo> &tools = markTools();
+    for (qsizetype i = 0; i < tools.size(); i += 3) {
+        QStringList keys, names;
+        for (const MarkToolInfo &tool : tools.mid(i, 3)) {
+            keys << QString(QChar(tool.key));
+            names << tool.name;
+        }
+        rows.append({keys.join(QStringLiteral("、")), names.join(QStringLiteral("、"))});
+    }
+    return rows;
+}
+
+const QList<Row> &rows()
+{
+    static const QList<Row> all = QList<Row>{
+                                      {"方向键", "选区移动一像素"},
+                                      {"Ctrl+方向键", "选区移动十像素"},
+                                      {"Shift+方向键", "移动右边或下边"},
+                                      {"按住 Shift", "放大镜"},
+                                      {"W", "选取指针下的窗口"},
+                                      {"S", "保存选区"},
+                                      {"Enter、Ctrl+C", "复制选区并退出"},
+                                      {"R", "重新选择"},
+                                      {"F", "保存全屏"},
+                                  }
+                                  + toolRows()
+                                  + QList<Row>{
+                                      {"[、]、滚轮", "线宽"},
+                                      {"Ctrl+Z", "撤销"},
+                                      {"Ctrl+Shift+Z、Ctrl+Y", "重做"},
+                                      {"Esc", "放下工具；无工具时退出"},
+                                      {"Q", "退出截图"},
+                                      {"F1", "显示或隐藏本帮助"},
+                                  };
+    return all;
+}
 
 QString hint()
 {
@@ -30,9 +61,8 @@ QString hint()
 QSize columns(const QFontMetrics &metrics)
 {
     QSize widest;
-    for (const auto &[key, what] : keys)
-        widest = widest.expandedTo(QSize(metrics.horizontalAdvance(QString::fromUtf8(key)),
-                                         metrics.horizontalAdvance(QString::fromUtf8(what))));
+    for (const auto &[key, what] : rows())
+        widest = widest.expandedTo(QSize(metrics.horizontalAdvance(key), metrics.horizontalAdvance(what)));
     return widest;
 }
 
@@ -55,7 +85,7 @@ QRect KeyHelp::area(const QPoint &centre) const
     const QFontMetrics metrics(m_font);
     const QSize widest = columns(metrics);
     QRect box(0, 0, widest.width() + widest.height() + 3 * m_margin,
-              int(std::size(keys)) * lineStep(metrics) + 2 * m_margin);
+              int(rows().size()) * lineStep(metrics) + 2 * m_margin);
     box.moveCenter(centre);
     return box;
 }
@@ -71,9 +101,9 @@ void KeyHelp::paint(QPainter &painter, const QPoint &centre, const QPoint &origi
     painter.setPen(Qt::white);
     painter.setFont(m_font);
     int y = box.top() + m_margin + lineStep(metrics) - metrics.descent();
-    for (const auto &[key, what] : keys) {
-        painter.drawText(QPoint(box.left() + m_margin, y), QString::fromUtf8(key));
-        painter.drawText(QPoint(second, y), QString::fromUtf8(what));
+    for (const auto &[key, what] : rows()) {
+        painter.drawText(QPoint(box.left() + m_margin, y), key);
+        painter.drawText(QPoint(second, y), what);
         y += lineStep(metrics);
     }
     painter.restore();

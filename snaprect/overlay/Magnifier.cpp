@@ -2,7 +2,7 @@
 
 #include <QFontMetrics>
 #include <QPainter>
-#include <QPixmap>
+#include <QImage>
 
 Magnifier::Magnifier(qreal pixelsPerUnit)
     : m_zoom(8 * qMax(1, qRound(pixelsPerUnit)))
@@ -20,7 +20,7 @@ QRect Magnifier::area(const QPoint &p, const QSize &desktop) const
     return QRect(QPoint(x, y), size);
 }
 
-void Magnifier::paint(QPainter &painter, const QPixmap &picture, const QPoint &p, const QSize &desktop,
+void Magnifier::paint(QPainter &painter, const QImage &picture, const QPoint &p, const QSize &desktop,
                       const QPoint &origin) const
 {
     const QRect box = area(p, desktop).translated(-origin);
@@ -30,14 +30,14 @@ void Magnifier::paint(QPainter &painter, const QPixmap &picture, const QPoint &p
     // Whole pixels, unblended; what lies beyond the picture stays black.
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
     painter.fillRect(box, Qt::black);
-    painter.drawPixmap(square, picture, QRect(p - QPoint(span / 2, span / 2), QSize(span, span)));
+    painter.drawImage(square, picture, QRect(p - QPoint(span / 2, span / 2), QSize(span, span)));
     const QRect centre(square.topLeft() + QPoint(span / 2, span / 2) * m_zoom, QSize(m_zoom, m_zoom));
     painter.setPen(QPen(Qt::red, qMax(1, m_zoom / 8)));
     painter.drawLine(QPoint(square.left(), centre.center().y()), QPoint(centre.left() - 1, centre.center().y()));
     painter.drawLine(QPoint(centre.right() + 1, centre.center().y()), QPoint(square.right(), centre.center().y()));
     painter.drawLine(QPoint(centre.center().x(), square.top()), QPoint(centre.center().x(), centre.top() - 1));
     painter.drawLine(QPoint(centre.center().x(), centre.bottom() + 1), QPoint(centre.center().x(), square.bottom()));
-    const QColor colour = picture.copy(QRect(p, QSize(1, 1))).toImage().pixelColor(0, 0);
+    const QColor colour = picture.rect().contains(p) ? picture.pixelColor(p) : QColor(Qt::black);
     painter.setPen(Qt::white);
     painter.setFont(m_font);
     painter.drawText(QRect(square.bottomLeft() + QPoint(0, 1), QSize(box.width(), box.bottom() - square.bottom())),

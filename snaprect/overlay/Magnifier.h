@@ -4,7 +4,7 @@
 #include <QRect>
 
 class QPainter;
-class QPixmap;
+class QImage;
 
 /// The loupe that the overlay shows beside the pointer while Shift is held:
 /// the pixels around the pointer enlarged, the one under it framed, its
@@ -23,7 +23,7 @@ public:
 
     /// Paints the loupe for the pointer at \a p over \a picture with
     /// \a painter, whose coordinates are the capture's pixels less \a origin.
-    void paint(QPainter &painter, const QPixmap &picture, const QPoint &p, const QSize &desktop,
+    void paint(QPainter &painter, const QImage &picture, const QPoint &p, const QSize &desktop,
                const QPoint &origin) const;
 
 private:

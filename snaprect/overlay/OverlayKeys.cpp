@@ -28,10 +28,23 @@ Action action(const QKeyEvent *event)
 {
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter || event->matches(QKeySequence::Copy))
         return Action::Copy;
+    if (event->modifiers() & Qt::ControlModifier) {
+        if (event->key() == Qt::Key_Z)
+            return event->modifiers() & Qt::ShiftModifier ? Action::Redo : Action::Undo;
+        if (event->key() == Qt::Key_Y)
+            return Action::Redo;
+    }
+    if (markToolForKey(event->key()))
+        return Action::ChooseTool;
     switch (event->key()) {
     case Qt::Key_Q:
-    case Qt::Key_Escape:
         return Action::Exit;
+    case Qt::Key_Escape:
+        return Action::Cancel;
+    case Qt::Key_BracketLeft:
+        return Action::Narrower;
+    case Qt::Key_BracketRight:
+        return Action::Wider;
     case Qt::Key_S:
         return Action::Save;
     case Qt::Key_R:
@@ -48,6 +61,11 @@ Action action(const QKeyEvent *event)
     if (arrow(event->key()).isNull())
         return Action::None;
     return event->modifiers() & Qt::ShiftModifier ? Action::Resize : Action::Move;
+}
+
+MarkTool tool(const QKeyEvent *event)
+{
+    return markToolForKey(event->key()).value_or(MarkTool::Pen);
 }
 
 QPoint nudge(const QKeyEvent *event)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Mark.h"
+
 #include <QPoint>
 
 class QEvent;
@@ -12,7 +14,8 @@ namespace OverlayKeys {
 /// What a key pressed on the overlay asks for.
 enum class Action {
     None,
-    Exit,           // Q, Escape
+    Exit,           // Q
+    Cancel,         // Escape: drops the drawing tool, or leaves as Q without one
     Save,           // S
     ReSelect,       // R
     SaveFullScreen, // F
@@ -21,10 +24,19 @@ enum class Action {
     ToggleKeyHelp,  // F1
     Move,           // an arrow: moves the selection by nudge()
     Resize,         // Shift+arrow: moves its right or bottom edge by nudge()
+    ChooseTool,     // a drawing tool's letter: tool()
+    Undo,           // Ctrl+Z
+    Redo,           // Ctrl+Shift+Z, Ctrl+Y
+    Narrower,       // [: the drawing width less by one
+    Wider,          // ]: the drawing width more by one
 };
 
-/// S, R, F, Q and Escape act whatever the modifiers; Ctrl+C copies.
+/// S, R, F, Q, Escape and the tools' letters act whatever the modifiers;
+/// Ctrl+C copies.
 Action action(const QKeyEvent *event);
+
+/// The drawing tool of a ChooseTool key.
+MarkTool tool(const QKeyEvent *event);
 
 /// The step of an arrow key: a pixel, ten with Ctrl.
 QPoint nudge(const QKeyEvent *event);

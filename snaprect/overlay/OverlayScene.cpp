@@ -1,9 +1,9 @@
 #include "OverlayScene.h"
 
+#include "MarkDocument.h"
 #include "PlaceBeside.h"
 
 #include <QPainter>
-#include <QPixmap>
 
 namespace {
 
@@ -17,6 +17,11 @@ QRegion outline(const QRect &area, int width)
 }
 
 } // namespace
+
+OverlayScene::OverlayScene(const MarkDocument *marks)
+    : m_marks(marks)
+{
+}
 
 void OverlayScene::reset(const QSize &desktop, qreal pixelsPerUnit)
 {
@@ -93,22 +98,37 @@ QRegion OverlayScene::setHint(bool shown, const QRect &screen)
     return changed;
 }
 
-void OverlayScene::paint(QPainter &painter, const QPixmap &picture, const QList<QRect> &areas,
-                         const QPoint &origin) const
+QRegion OverlayScene::setReadoutNote(const QString &note)
 {
+    const QRect before = m_readout.area(m_selection, m_desktop);
+    m_readout.setNote(note);
+    return QRegion(before) + m_readout.area(m_selection, m_desktop);
+}
+
+void OverlayScene::paint(QPainter &painter, const QList<QRect> &areas, const QPoint &origin) const
+{
+    const QImage &picture = m_marks->marked();
     const QRect whole(-origin, picture.size());
-    const QRect selection = m_selection.translated(-origin);
-    const QColor shade(0, 0, 0, shadeAlpha);
     for (const QRect &area : areas) {
         const QRect shown = area & whole;
         if (shown != area)
             painter.fillRect(area, Qt::black);
-        if (shown.isEmpty())
-            continue;
-        painter.drawPixmap(shown, picture, shown.translated(origin));
-        for (const QRect &outside : QRegion(shown).subtracted(selection))
-            painter.fillRect(outside, shade);
+        if (!shown.isEmpty())
+            painter.drawImage(shown, picture, shown.translated(origin));
     }
+    if (m_marks->isDrawing()) {
+        painter.save();
+        painter.translate(-origin);
+        m_marks->paintCurrent(painter);
+        painter.restore();
+    }
+    // Over the marks too, as they are part of the picture; once where areas
+    // overlap (at fractional scales).
+    QRegion dimmed;
+    for (const QRect &area : areas)
+        dimmed += area & whole;
+    for (const QRect &outside : dimmed.subtracted(m_selection.translated(-origin)))
+        painter.fillRect(outside, QColor(0, 0, 0, shadeAlpha));
     paintFrame(painter, origin);
     if (m_hintShown)
         m_keyHelp.paintHint(painter, m_hintScreen, origin);

@@ -7,17 +7,20 @@
 #include <QRect>
 #include <QRegion>
 
+class MarkDocument;
 class QPainter;
-class QPixmap;
 
-/// What the overlay shows, in the capture's pixels: the frozen picture,
-/// dimmed outside the selection, the selection's frame and size, the key
+/// What the overlay shows, in the capture's pixels: the frozen picture with
+/// its marks and the one being drawn, dimmed outside the selection, the selection's frame and size, the key
 /// panel or the hint at it, and the magnifier. Each change returns the part
 /// of the capture that must be painted again, so that the windows repaint
 /// only that.
 class OverlayScene
 {
 public:
+    /// A scene of the picture that \a marks keeps with its marks.
+    explicit OverlayScene(const MarkDocument *marks);
+
     /// A fresh scene, nothing selected or shown, for a desktop of \a desktop
     /// pixels whose primary screen has \a pixelsPerUnit of them per unit.
     void reset(const QSize &desktop, qreal pixelsPerUnit);
@@ -31,6 +34,8 @@ public:
     QRegion setKeyHelp(bool shown, const QRect &screen, const QRect &avoid);
     /// The hint at the key panel shown or not, on \a screen.
     QRegion setHint(bool shown, const QRect &screen);
+    /// A word after the selection's size; none when empty.
+    QRegion setReadoutNote(const QString &note);
 
     /// The selection with its frame, which lies just past its last column and row.
     QRect selectionArea() const;
@@ -38,15 +43,16 @@ public:
     bool magnifying() const { return m_magnifying; }
     QPoint pointer() const { return m_pointer; }
 
-    /// Paints \a areas of the scene over \a picture with \a painter, whose
-    /// coordinates are the capture's pixels less \a origin; the decorations
-    /// are left to the painter's clip.
-    void paint(QPainter &painter, const QPixmap &picture, const QList<QRect> &areas, const QPoint &origin) const;
+    /// Paints \a areas of the scene with \a painter, whose coordinates are
+    /// the capture's pixels less \a origin; the decorations and the mark
+    /// being drawn are left to the painter's clip.
+    void paint(QPainter &painter, const QList<QRect> &areas, const QPoint &origin) const;
 
 private:
     QRect magnifierArea() const;
     void paintFrame(QPainter &painter, const QPoint &origin) const;
 
+    const MarkDocument *m_marks;
     QSize m_desktop;
     int m_frameWidth = 1;       // the green frame, in the capture's pixels
     QRect m_selection{-1, -1, 0, 0};

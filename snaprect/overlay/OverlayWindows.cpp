@@ -165,8 +165,7 @@ void OverlayWindows::repaint(const QRegion &changed) const
     }
 }
 
-void OverlayWindows::paint(QWidget *surface, const QRegion &region, const OverlayScene &scene,
-                           const QPixmap &picture) const
+void OverlayWindows::paint(QWidget *surface, const QRegion &region, const OverlayScene &scene) const
 {
     QPainter painter(surface);
     // The capture's pixels per unit; where it differs from the window's own
@@ -181,7 +180,7 @@ void OverlayWindows::paint(QWidget *surface, const QRegion &region, const Overla
     QList<QRect> areas;
     for (const QRect &dirty : region)
         areas.append(scaledOutwards(dirty, ratio));
-    scene.paint(painter, picture, areas, originOf(surface));
+    scene.paint(painter, areas, originOf(surface));
 }
 
 void OverlayWindows::setCursor(Qt::CursorShape shape) const

@@ -7,7 +7,6 @@
 #include <QSize>
 
 class OverlayScene;
-class QPixmap;
 class QWidget;
 class QScreen;
 class ScreenGrabber;
@@ -54,8 +53,8 @@ public:
 
     /// Schedules a repaint of \a changed, in the capture's pixels, on each window.
     void repaint(const QRegion &changed) const;
-    /// Paints \a region of \a surface, in its units, from \a scene over \a picture.
-    void paint(QWidget *surface, const QRegion &region, const OverlayScene &scene, const QPixmap &picture) const;
+    /// Paints \a region of \a surface, in its units, from \a scene.
+    void paint(QWidget *surface, const QRegion &region, const OverlayScene &scene) const;
     void setCursor(Qt::CursorShape shape) const;
 
     /// Hides the toolbar while a button is held on the overlay.

@@ -9,9 +9,10 @@ SelectionReadout::SelectionReadout(qreal pixelsPerUnit)
     m_font.setPixelSize(qRound(12 * pixelsPerUnit));
 }
 
-QString SelectionReadout::text(const QRect &selection)
+QString SelectionReadout::text(const QRect &selection) const
 {
-    return QStringLiteral("%1 × %2").arg(selection.width()).arg(selection.height());
+    const QString size = QStringLiteral("%1 × %2").arg(selection.width()).arg(selection.height());
+    return m_note.isEmpty() ? size : size + QStringLiteral("  ") + m_note;
 }
 
 QRect SelectionReadout::area(const QRect &selection, const QSize &desktop) const

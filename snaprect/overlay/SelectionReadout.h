@@ -20,13 +20,18 @@ public:
     /// selected (a negative position).
     QRect area(const QRect &selection, const QSize &desktop) const;
 
+    /// A word shown after the size, such as the drawing width while it
+    /// changes; none when empty.
+    void setNote(const QString &note) { m_note = note; }
+
     /// Paints the label of \a selection with \a painter, whose coordinates
     /// are the capture's pixels less \a origin.
     void paint(QPainter &painter, const QRect &selection, const QSize &desktop, const QPoint &origin) const;
 
 private:
-    static QString text(const QRect &selection);
+    QString text(const QRect &selection) const;
 
     QFont m_font;
+    QString m_note;
     int m_margin;
 };

@@ -1,5 +1,6 @@
 #include "TSnapRectForm.h"
 
+#include "MarkControls.h"
 #include "OverlayKeys.h"
 #include "PixelOps.h"
 #include "SaveImage.h"
@@ -12,11 +13,14 @@
 #include <QBackingStore>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QUndoStack>
+#include <QWheelEvent>
 #include <QWindow>
 
 TSnapRectForm::TSnapRectForm(QWidget *parent)
     : QDialog(parent)
     , m_windows(this)
+    , m_scene(&m_marks)
 {
     setWindowFlags(Qt::FramelessWindowHint);
     setWindowTitle(QStringLiteral("Framzel－局部截图"));
@@ -33,6 +37,15 @@ TSnapRectForm::TSnapRectForm(QWidget *parent)
     // The whole-screen button has no signal of its own on the toolbar; a click
     // on it does what F does.
     connect(m_toolForm->fullScreenButton(), &QAbstractButton::clicked, this, &TSnapRectForm::fullScreenSave);
+
+    MarkControls *controls = m_toolForm->markControls();
+    controls->watchUndoStack(m_marks.undoStack());
+    connect(controls, &MarkControls::undoRequested, this, [this] { undoMark(false); });
+    connect(controls, &MarkControls::redoRequested, this, [this] { undoMark(true); });
+    connect(&m_marks, &MarkDocument::changed, this, [this](const QRect &area) { m_windows.repaint(area); });
+    m_widthShown.setSingleShot(true);
+    m_widthShown.setInterval(1500);
+    connect(&m_widthShown, &QTimer::timeout, this, [this] { m_windows.repaint(m_scene.setReadoutNote({})); });
 }
 
 TSnapRectForm::~TSnapRectForm()
@@ -62,6 +75,8 @@ void TSnapRectForm::snapRect(const QPixmap &desktop)
     // another picture as large as the desktop to fill before the overlay can
     // show, and to keep while it does.
     m_fullPixmap = desktop;
+    // Without marks: the picture is shared, not copied.
+    m_marks.setCapture(desktop.toImage());
     m_taken = QDateTime::currentDateTime();
     m_windowsAtGrab = grabber.windowsAtGrab();
     m_scene.setHint(true, m_windows.primaryArea());
@@ -75,6 +90,12 @@ void TSnapRectForm::snapRect(const QPixmap &desktop)
 void TSnapRectForm::releasePictures()
 {
     m_fullPixmap = QPixmap();
+    m_marks.setCapture(QImage());
+}
+
+QPixmap TSnapRectForm::pictureOf(const QRect &area) const
+{
+    return m_marks.isEmpty() ? m_fullPixmap.copy(area) : QPixmap::fromImage(m_marks.picture(area));
 }
 
 void TSnapRectForm::prepare()
@@ -120,20 +141,22 @@ void TSnapRectForm::onSave()
         takeSelection();
         return;
     }
-    if (!saveImage(m_windows.dialogParent(), m_fullPixmap.copy(selectionRect()), m_taken).isEmpty())
+    if (!saveImage(m_windows.dialogParent(), pictureOf(selectionRect()), m_taken).isEmpty())
         emit saved();
     takeKeyboardBack();
 }
 
 void TSnapRectForm::onReSelect()
 {
+    // The marks stay; the tools are for a selection.
+    dropTool();
     m_selection.clear();
     showSelection();
 }
 
 void TSnapRectForm::fullScreenSave()
 {
-    if (!saveImage(m_windows.dialogParent(), m_fullPixmap, m_taken).isEmpty())
+    if (!saveImage(m_windows.dialogParent(), pictureOf(QRect()), m_taken).isEmpty())
         emit saved();
     takeKeyboardBack();
 }
@@ -148,7 +171,7 @@ void TSnapRectForm::takeKeyboardBack()
 
 void TSnapRectForm::takeSelection()
 {
-    emit selectionTaken(m_fullPixmap.copy(selectionRect()));
+    emit selectionTaken(pictureOf(selectionRect()));
     onExit();
 }
 
@@ -166,6 +189,7 @@ void TSnapRectForm::showSelection()
                                  ? QStringLiteral("未选择区域")
                                  : QStringLiteral("选区 %1 × %2 像素").arg(box.width()).arg(box.height()));
     m_windows.repaint(m_scene.setSelection(box));
+    m_toolForm->showMarkControls(!m_selection.isClear());
 }
 
 void TSnapRectForm::dismissHint()
@@ -176,7 +200,13 @@ void TSnapRectForm::dismissHint()
 void TSnapRectForm::pressAt(const QWidget *surface, const QPointF &position)
 {
     dismissHint();
-    const bool grabbed = m_selection.press(m_windows.toCapture(surface, position));
+    const QPoint p = m_windows.toCapture(surface, position);
+    MarkControls *controls = m_toolForm->markControls();
+    if (controls->tool()) {
+        m_windows.repaint(m_marks.begin(*controls->tool(), controls->style(), p));
+        return;
+    }
+    const bool grabbed = m_selection.press(p);
     m_windows.setCursor(grabbed ? Qt::SizeAllCursor : Qt::CrossCursor);
     showSelection();
     m_windows.hideToolbar();
@@ -185,7 +215,9 @@ void TSnapRectForm::pressAt(const QWidget *surface, const QPointF &position)
 void TSnapRectForm::pointerMoved(const QWidget *surface, const QMouseEvent *event)
 {
     const QPoint p = m_windows.toCapture(surface, event->position());
-    if (event->buttons() != Qt::NoButton) {
+    if (m_marks.isDrawing()) {
+        m_windows.repaint(m_marks.extend(p, event->modifiers()));
+    } else if (event->buttons() != Qt::NoButton) {
         m_selection.dragTo(p);
         showSelection();
     }
@@ -194,6 +226,11 @@ void TSnapRectForm::pointerMoved(const QWidget *surface, const QMouseEvent *even
 
 void TSnapRectForm::releaseAt(QWidget *surface, const QMouseEvent *event)
 {
+    // A mark placed; the toolbar stays where it is.
+    if (m_marks.isDrawing()) {
+        m_windows.repaint(m_marks.finish());
+        return;
+    }
     const bool drawn = m_selection.release();
     m_windows.setCursor(Qt::ArrowCursor);
     const QPoint p = m_windows.toCapture(surface, event->position());
@@ -237,6 +274,13 @@ void TSnapRectForm::mouseReleaseEvent(QMouseEvent *event)
     QDialog::mouseReleaseEvent(event);
 }
 
+void TSnapRectForm::wheelEvent(QWheelEvent *event)
+{
+    if (event->angleDelta().y() != 0)
+        changeWidth(event->angleDelta().y() > 0 ? 1 : -1);
+    event->accept();
+}
+
 void TSnapRectForm::keyPressEvent(QKeyEvent *event)
 {
     handleKey(event);
@@ -266,6 +310,23 @@ void TSnapRectForm::handleKey(QKeyEvent *event)
     switch (action) {
     case OverlayKeys::Action::Exit:
         onExit();
+        break;
+    case OverlayKeys::Action::Cancel:
+        if (m_toolForm->markControls()->tool())
+            dropTool();
+        else
+            onExit();
+        break;
+    case OverlayKeys::Action::ChooseTool:
+        chooseTool(OverlayKeys::tool(event));
+        break;
+    case OverlayKeys::Action::Undo:
+    case OverlayKeys::Action::Redo:
+        undoMark(action == OverlayKeys::Action::Redo);
+        break;
+    case OverlayKeys::Action::Narrower:
+    case OverlayKeys::Action::Wider:
+        changeWidth(action == OverlayKeys::Action::Wider ? 1 : -1);
         break;
     case OverlayKeys::Action::Save:
         onSave();
@@ -308,6 +369,45 @@ void TSnapRectForm::nudgeSelection(const QKeyEvent *event, bool edges)
     showSelection();
 }
 
+void TSnapRectForm::chooseTool(MarkTool tool)
+{
+    // The tools are for a selection, as the toolbar offers them.
+    MarkControls *controls = m_toolForm->markControls();
+    if (m_selection.isClear())
+        return;
+    if (controls->tool() == tool)
+        dropTool();
+    else
+        controls->setTool(tool);
+}
+
+void TSnapRectForm::dropTool()
+{
+    m_windows.repaint(m_marks.cancel());
+    m_toolForm->markControls()->dropTool();
+}
+
+void TSnapRectForm::changeWidth(int by)
+{
+    MarkControls *controls = m_toolForm->markControls();
+    controls->setWidth(controls->style().width + by);
+    m_windows.repaint(m_scene.setReadoutNote(QStringLiteral("线宽 %1").arg(controls->style().width)));
+    m_widthShown.start();
+}
+
+void TSnapRectForm::undoMark(bool redo)
+{
+    // A mark being drawn is dropped rather than undone.
+    if (m_marks.isDrawing()) {
+        m_windows.repaint(m_marks.cancel());
+        return;
+    }
+    if (redo)
+        m_marks.undoStack()->redo();
+    else
+        m_marks.undoStack()->undo();
+}
+
 void TSnapRectForm::selectWindowUnderPointer()
 {
     const QPoint p = m_windows.pointerInCapture();
@@ -344,7 +444,7 @@ void TSnapRectForm::paintEvent(QPaintEvent *event)
 
 void TSnapRectForm::paintSurface(QWidget *surface, const QRegion &region) const
 {
-    m_windows.paint(surface, region, m_scene, m_fullPixmap);
+    m_windows.paint(surface, region, m_scene);
 }
 
 void TSnapRectForm::showEvent(QShowEvent *event)

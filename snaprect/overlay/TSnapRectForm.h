@@ -1,5 +1,6 @@
 #pragma once
 
+#include "MarkDocument.h"
 #include "OverlayScene.h"
 #include "OverlayWindows.h"
 #include "Selection.h"
@@ -10,6 +11,7 @@
 #include <QPixmap>
 #include <QPoint>
 #include <QRect>
+#include <QTimer>
 
 #include <future>
 
@@ -23,9 +25,11 @@ class TSnapRectToolForm;
 ///
 /// Positions are kept in the capture's own pixels, the window system's, so
 /// that what is saved is exactly what lies under the rectangle on the
-/// screens, whatever their scaling. The form wires the pieces: the
-/// Selection, the OverlayScene that paints it, the OverlayWindows that show
-/// it on each screen and place the toolbar, and the OverlayKeys.
+/// screens, whatever their scaling. With a drawing tool chosen, a drag
+/// draws a mark over the picture instead, which what is saved or copied
+/// shows too. The form wires the pieces: the Selection, the MarkDocument of
+/// the marks, the OverlayScene that paints them, the OverlayWindows that
+/// show it on each screen and place the toolbar, and the OverlayKeys.
 class TSnapRectForm : public QDialog
 {
     Q_OBJECT
@@ -87,6 +91,7 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void keyReleaseEvent(QKeyEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
@@ -108,6 +113,12 @@ private:
     /// accepts the event when the key is the overlay's.
     void handleKey(QKeyEvent *event);
     void nudgeSelection(const QKeyEvent *event, bool edges);
+    void chooseTool(MarkTool tool);
+    void dropTool();
+    void changeWidth(int by);
+    void undoMark(bool redo);
+    /// \a area of the capture with its marks; the whole for an empty one.
+    QPixmap pictureOf(const QRect &area) const;
     void selectWindowUnderPointer();
     void setMagnifier(bool shown, const QPoint &p);
     void toggleKeyHelp();
@@ -124,7 +135,9 @@ private:
     bool m_saveTakesSelection = false;
     TSnapRectToolForm *m_toolForm;
     OverlayWindows m_windows;
+    MarkDocument m_marks;
     OverlayScene m_scene;
+    QTimer m_widthShown;            // the width in the readout, after a change
     bool m_paintedWhole = false;    // since the last show
     int m_windowsToExpose = 0;      // before the toolbar window is shown
     QList<QRect> m_windowsAtGrab;   // the desktop's windows at the grab, topmost first

@@ -41,6 +41,11 @@ void TSnapRectSurface::mouseReleaseEvent(QMouseEvent *event)
     QWidget::mouseReleaseEvent(event);
 }
 
+void TSnapRectSurface::wheelEvent(QWheelEvent *event)
+{
+    m_form->wheelEvent(event);
+}
+
 void TSnapRectSurface::keyPressEvent(QKeyEvent *event)
 {
     m_form->keyPressEvent(event);

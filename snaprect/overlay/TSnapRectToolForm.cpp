@@ -1,6 +1,8 @@
 #include "TSnapRectToolForm.h"
 #include "ui_TSnapRectToolForm.h"
 
+#include "MarkControls.h"
+
 #include <QKeyEvent>
 
 TSnapRectToolForm::TSnapRectToolForm(QWidget *parent)
@@ -8,6 +10,10 @@ TSnapRectToolForm::TSnapRectToolForm(QWidget *parent)
     , ui(new Ui_TSnapRectToolForm)
 {
     ui->setupUi(this);
+    m_markControls = new MarkControls(this);
+    ui->verticalLayout->addWidget(m_markControls);
+    ui->verticalLayout->setAlignment(ui->horizontalLayout, Qt::AlignLeft);
+    m_markControls->hide();
     // A dialog-type window is transient for the overlay, so window managers
     // keep it above the overlay even after a click on the overlay; a plain
     // child window would sink beneath it.
@@ -22,6 +28,14 @@ TSnapRectToolForm::TSnapRectToolForm(QWidget *parent)
     connect(ui->btnSave, &QPushButton::clicked, this, &TSnapRectToolForm::saveClick);
     connect(ui->btnReSelect, &QPushButton::clicked, this, &TSnapRectToolForm::reSelectClick);
     connect(ui->btnExit, &QPushButton::clicked, this, &TSnapRectToolForm::exitClick);
+}
+
+void TSnapRectToolForm::showMarkControls(bool shown)
+{
+    if (m_markControls->isVisibleTo(this) == shown)
+        return;
+    m_markControls->setVisible(shown);
+    adjustSize();
 }
 
 TSnapRectToolForm::~TSnapRectToolForm()
@@ -64,15 +78,16 @@ bool TSnapRectToolForm::event(QEvent *event)
 void TSnapRectToolForm::keyPressEvent(QKeyEvent *event)
 {
     // A window manager may give the toolbar the keyboard whenever it appears.
-    // Its button shortcuts cover S, R and F; Escape and Q must leave the
-    // capture, as the exit button says, rather than hide the toolbar alone
-    // (QDialog's Escape) or do nothing (Q alone is half of "Esc, Q").
-    if (event->key() == Qt::Key_Escape || event->key() == Qt::Key_Q) {
+    // Its button shortcuts cover S, R and F; Q must leave the capture, as the
+    // exit button says, rather than do nothing (Q alone is half of "Esc, Q").
+    if (event->key() == Qt::Key_Q) {
         exitClick();
         return;
     }
-    // Enter and Ctrl+C too, which copy there: QDialog's own handling would
-    // click the default button.
+    // The rest goes to the overlay: Escape, which drops a drawing tool
+    // before it leaves, rather than hide the toolbar alone (QDialog's
+    // Escape); Enter and Ctrl+C, which copy there, rather than click the
+    // default button.
     event->ignore();
     emit otherKey(event);
     if (!event->isAccepted())

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 
+class MarkControls;
 class QAbstractButton;
 class Ui_TSnapRectToolForm;
 
@@ -21,13 +22,19 @@ public:
     QAbstractButton *fullScreenButton() const;
 
     Ui_TSnapRectToolForm *form() const { return ui; }
+    /// The drawing tools, colours, undo and redo, in a row below the buttons.
+    MarkControls *markControls() const { return m_markControls; }
+    /// Shows the drawing row or not (it is for a selection), the toolbar
+    /// growing or shrinking with it.
+    void showMarkControls(bool shown);
 
 signals:
     void onSave();
     void onReSelect();
     void onExit();
     /// A key pressed or released that the toolbar has no use for, such as an
-    /// arrow, Shift, Enter or Ctrl+C, for the overlay; accepted by whoever handles it.
+    /// arrow, Shift, Enter, Ctrl+C or Escape (which may drop a drawing tool),
+    /// for the overlay; accepted by whoever handles it.
     void otherKey(QKeyEvent *event);
 
 protected:
@@ -42,4 +49,5 @@ private slots:
 
 private:
     Ui_TSnapRectToolForm *ui;
+    MarkControls *m_markControls;
 };

@@ -1,6 +1,8 @@
+#include "AppConstants.h"
 #include "CaptureLock.h"
 #include "StartUp.h"
 #include "TMainForm.h"
+#include "overlay/MarkControls.h"
 #include "platform/ScreenGrabber.h"
 
 #include <Pictures.h>
@@ -107,6 +109,25 @@ class tst_Capture : public QObject
         return shown;
     }
 
+    // The desktop with \a marks drawn in as the overlay draws them: each
+    // "K x,y x,y", the tool of key K dragged between the two (a click where
+    // they are one), in the colour and width that the program starts with.
+    QImage marked(const QStringList &marks) const
+    {
+        QImage picture = m_desktop;
+        QPainter painter(&picture);
+        int number = 0;
+        for (const QString &each : marks) {
+            const QStringList word = each.split(' ');
+            MarkControls controls;
+            controls.setTool(*markToolForKey(word[0].toUpper().front().unicode()));
+            const auto mark = Mark::make(*controls.tool(), controls.style(), rectangle(word[1]).topLeft(), m_desktop);
+            mark->extend(rectangle(word[2]).topLeft(), Qt::NoModifier);
+            mark->paint(painter, mark->isNumbered() ? ++number : 0);
+        }
+        return picture;
+    }
+
     void magnify(const QPoint &p)
     {
         QVERIFY(X11::focus(X11::windows(overlayTitle)));
@@ -168,6 +189,8 @@ private slots:
         X11::setRootPicture(m_desktop);
         // Where the main window's buttons lie, from the same form in this process.
         registerFontSubstitutes();
+        // The program's font, in which the marks set their numbers.
+        QApplication::setFont(appFont);
         TMainForm probe;
         probe.setAttribute(Qt::WA_DontShowOnScreen);
         probe.show();
@@ -234,7 +257,8 @@ private slots:
             });
         };
         QTRY_VERIFY_WITH_TIMEOUT(toolbarOnTop(), 15000);
-        drag("20,20", "60,40");
+        // Released low on the left, so that the toolbar lies clear of the second.
+        drag("20,660", "60,700");
         drag(ends[0], ends[1]);
         QRect toolbarArea;
         QTRY_VERIFY_WITH_TIMEOUT((toolbarArea = X11::geometry(toolbar).adjusted(-40, -40, 40, 40)).contains(rectangle(ends[1]).topLeft()),
@@ -242,12 +266,21 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(toolbarOnTop(), 15000);
         press("Left");
         press("shift+Right");
-        QImage expected = m_desktop;
+        // A rectangle and a mosaic across the seam, on the grid of Qt's units.
+        const QPoint a = rectangle(ends[0]).topLeft(), b = rectangle(ends[1]).topLeft();
+        const QStringList marks{QString("b %1,%2 %3,%4").arg(a.x() + 24).arg(a.y() + 24).arg(b.x() - 24).arg(b.y() - 24),
+                                QString("x %1,%2 %3,%4").arg(a.x() + 48).arg(a.y() + 36).arg(b.x() - 48).arg(b.y() - 36)};
+        for (const QString &mark : marks) {
+            press(mark.section(' ', 0, 0));
+            drag(mark.section(' ', 1, 1), mark.section(' ', 2, 2));
+        }
+        const QImage shown = marked(marks);
+        QImage expected = shown;
         const int k = qMax(1, qRound(qApp->devicePixelRatio()));
         QPainter painter(&expected);
         painter.fillRect(expected.rect(), QColor(0, 0, 0, 100));
         painter.fillRect(selection.adjusted(0, 0, k, k), Qt::green);
-        painter.drawImage(selection.adjusted(k, k, 0, 0), m_desktop, selection.adjusted(k, k, 0, 0));
+        painter.drawImage(selection.adjusted(k, k, 0, 0), shown, selection.adjusted(k, k, 0, 0));
         painter.end();
         // The size, in a label above the selection, and nowhere else.
         const QRect label(selection.topLeft() - QPoint(0, 40 * k), QSize(200 * k, 40 * k));
@@ -255,7 +288,7 @@ private slots:
         QVERIFY2(shownChanges(expected, toolbarArea).isValid(), "no size shown");
         press("s");
         QVERIFY(save("region.png"));
-        QCOMPARE(pixelDifference(file("region.png"), m_desktop.copy(selection)), QString());
+        QCOMPARE(pixelDifference(file("region.png"), shown.copy(selection)), QString());
     }
 
     // Each row: what the user does on a 1024x768 screen after "局部", and the
@@ -263,7 +296,8 @@ private slots:
     // have left ("window": the window opened, in its frame). Steps: "drag x,y x,y [button]", "click x,y" (a double-click),
     // "move x,y" (the pointer), "magnify x,y" (Shift held there: the
     // pixel shows enlarged, undimmed), "key K" on the overlay, "tool K" on the
-    // toolbar, "save NAME", "apart", "dimmed" and "panel" (see verifyShown());
+    // toolbar, "save NAME", "apart", "dimmed" and "panel" (see verifyShown()),
+    // "draw K x,y x,y" (see marked(); Ctrl+Z and Ctrl+Y undo and redo them);
     // before "局部", "window x,y,w,h" opens a window there that shows what the root shows.
     void gestures_data()
     {
@@ -285,6 +319,15 @@ private slots:
         QTest::newRow("a click selects and shows nothing") << "click 500,500;dimmed;key s;save a.png" << "a.png=all";
         QTest::newRow("a drag of no height selects and shows nothing") << "drag 100,250 300,250;dimmed;key s;save a.png"
                                                                        << "a.png=all";
+        QTest::newRow("P, L, A, B and E draw") << drag + "draw p 110,110 290,240;draw l 120,230 280,120;draw a 130,130 200,200;"
+                                                  "draw b 150,110 250,160;draw e 120,170 290,240;key s;save a.png"
+                                               << "a.png=100,100,200,150";
+        QTest::newRow("M, N, X and D draw; N numbers") << drag + "draw m 110,120 290,125;draw n 130,200 130,200;draw x 150,110 250,180;"
+                                                          "draw n 160,220 160,220;draw d 200,190 280,240;key s;save a.png"
+                                                       << "a.png=100,100,200,150";
+        QTest::newRow("undone to the capture, redone, R keeps the marks")
+            << drag + "draw b 120,120 200,200;draw x 150,150 250,230;key ctrl+z;key ctrl+z;key s;save a.png;key ctrl+y;key r;key f;save b.png"
+            << "a.png=100,100,200,150 b.png=all";
         QTest::newRow("F1 panel beside the toolbar") << "key F1;panel;key s;save a.png" << "a.png=all";
         QTest::newRow("moved, the toolbar goes beside") << drag + "drag 150,150 170,180;apart 120,130,200,150;key s;save a.png"
                                                         << "a.png=120,130,200,150";
@@ -322,6 +365,8 @@ private slots:
         QFETCH(QString, expected);
         QLabel window;
         bool snapped = false;
+        QStringList marks, undone;
+        QHash<QString, QImage> saved;
         for (const QString &step : steps.split(';')) {
             const QStringList word = step.split(' ');
             if (word[0] == "window") {
@@ -341,12 +386,23 @@ private slots:
                 X11::xdotool({"mousemove", word[1].section(',', 0, 0), word[1].section(',', 1)});
             else if (word[0] == "magnify")
                 magnify(rectangle(word[1]).topLeft());
-            else if (word[0] == "save")
+            else if (word[0] == "draw") {
+                press(word[1]);
+                drag(word[2], word[3]);
+                marks.append(step.mid(5));
+            }
+            else if (word[0] == "save") {
                 QVERIFY2(save(word[1]), qPrintable(step));
-            else if (word[0] == "apart" || word[0] == "dimmed" || word[0] == "panel")
+                saved.insert(word[1], marked(marks));
+            } else if (word[0] == "apart" || word[0] == "dimmed" || word[0] == "panel")
                 verifyShown(word);
-            else
+            else {
+                if (step == "key ctrl+z")
+                    undone.append(marks.takeLast());
+                else if (step == "key ctrl+y")
+                    marks.append(undone.takeLast());
                 press(word[1], word[0] == "key" ? overlayTitle : toolbarTitle);
+            }
         }
         if (expected.startsWith("gone")) {
             QVERIFY(X11::waitForGone(m_overlay));
@@ -363,7 +419,7 @@ private slots:
         for (const QString &item : expected.split(' ')) {
             written.append(item.section('=', 0, 0));
             const QImage shown = item.endsWith("=window") ? windowAsShown(window, file(written.last()))
-                                                          : m_desktop.copy(rectangle(item.section('=', 1)));
+                                                          : saved.value(written.last()).copy(rectangle(item.section('=', 1)));
             if (written.last().endsWith(".jpg"))
                 QCOMPARE(QImage(file(written.last())).size(), shown.size());
             else

@@ -1,3 +1,4 @@
+#include "overlay/Mark.h"
 #include "overlay/TSnapRectForm.h"
 #include "overlay/TSnapRectToolForm.h"
 #include "platform/PortalScreenGrabber.h"
@@ -157,6 +158,7 @@ private slots:
         QTest::newRow("across the seam, S on the toolbar's second window") << QLine(-150, -100, 170, 120) << "s";
         QTest::newRow("left of the seam, a pixel left, the right edge back, S")
             << QLine(-300, -100, -60, 80) << "Left -M shift -k Right -m shift -k s";
+        QTest::newRow("across the seam, B draws a rectangle, S") << QLine(-150, -100, 170, 120) << "b s";
         QTest::newRow("whole desktop from the overlay, F") << QLine(-150, -100, 170, 120) << "f";
         QTest::newRow("Enter copies, the copy outlives 退出") << QLine(-150, -100, 170, 120) << "Return";
     }
@@ -178,7 +180,21 @@ private slots:
         const QRect first = QGuiApplication::primaryScreen()->geometry();
         const QLine at = selection.translated(first == m_layout ? first.center() : first.topRight() + QPoint(1, 300));
         if (!key.isEmpty())
-            QVERIFY(sway(overlay + "nop") && drag(at.p1(), at.p2()) && wtype("-k " + key));
+            QVERIFY(sway(overlay + "nop") && drag(at.p1(), at.p2()));
+        // "b s": a rectangle drawn inside the selection, then S.
+        const QLine mark(at.p1() + QPoint(20, 20), at.p2() - QPoint(20, 20));
+        QImage shown = m_desktop;
+        if (key.startsWith("b ")) {
+            QVERIFY(wtype("-k b") && drag(mark.p1(), mark.p2()));
+            // In the colour and width of a first run.
+            const auto drawn = Mark::make(MarkTool::Rectangle, MarkStyle(), mark.p1() * m_scale, m_desktop);
+            drawn->extend(mark.p2() * m_scale, Qt::NoModifier);
+            QPainter painter(&shown);
+            drawn->paint(painter, 0);
+            key = key.mid(2);
+        }
+        if (!key.isEmpty())
+            QVERIFY(wtype("-k " + key));
         const QRect area = scaled(QRect(at.p1(), at.p2() - QPoint(1, 1))).adjusted(key.startsWith("Left") ? -1 : 0, 0, 0, 0);
         if (key == "Return") {
             // 退出 is two buttons after 局部.
@@ -196,10 +212,11 @@ private slots:
         const QString name = QUuid::createUuid().toString(QUuid::Id128) + ".png", path = QDir::home().filePath(name);
         QVERIFY(sway(saveDialog + "focus") && wtype("-M ctrl -k a -m ctrl " + name));
         QVERIFY(QTest::qWaitFor([] { return wtype("-k Return") && sway(saveDialog + "nop", false, 3000); }, 15000));
-        QTRY_COMPARE_WITH_TIMEOUT(pixelDifference(path, key.endsWith("s") ? m_desktop.copy(area) : m_desktop), QString(), 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(pixelDifference(path, key.endsWith("s") ? shown.copy(area) : shown), QString(), 15000);
         QVERIFY(!QFile::exists("/tmp/out.png"));
         // Escape leaves the overlay; a second save dialog would hold it.
-        QVERIFY(wtype("-k Escape") && sway(overlay + "nop", false) && sway(mainWindow + "nop"));
+        // (With a tool chosen the first only drops it.)
+        QVERIFY(wtype(shown != m_desktop ? "-k Escape -k Escape" : "-k Escape") && sway(overlay + "nop", false) && sway(mainWindow + "nop"));
         program.terminate();
         QVERIFY(program.waitForFinished());
     }
