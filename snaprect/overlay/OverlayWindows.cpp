@@ -10,6 +10,7 @@
 #include <QBackingStore>
 #include <QCursor>
 #include <QGuiApplication>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
 #include <QWindow>
@@ -129,6 +130,14 @@ QRect OverlayWindows::toLocal(const QWidget *surface, const QRect &area) const
 QPoint OverlayWindows::toCapture(const QWidget *surface, const QPointF &position) const
 {
     return originOf(surface) + (position * scaleOf(surface)).toPoint();
+}
+
+QPointF OverlayWindows::exactPosition(const QMouseEvent *event)
+{
+    // Qt 6.4 rounds position() to whole units, which at scale 2 skips every
+    // other device pixel; the scene position keeps the fraction. Every window
+    // of the overlay is a top-level one, so its scene is the window itself.
+    return event->scenePosition();
 }
 
 QPoint OverlayWindows::pointerInCapture() const

@@ -7,6 +7,7 @@
 #include <QSize>
 
 class OverlayScene;
+class QMouseEvent;
 class QWidget;
 class QScreen;
 class ScreenGrabber;
@@ -48,6 +49,10 @@ public:
 
     /// \a position in \a surface's units, in the capture's pixels.
     QPoint toCapture(const QWidget *surface, const QPointF &position) const;
+    /// Where \a event happened in the units of its window, with the fraction
+    /// that the window system gave: at scale 1.5 or 2 every device pixel is
+    /// then one that the pointer can reach.
+    static QPointF exactPosition(const QMouseEvent *event);
     /// Where the pointer is in the capture; (-1, -1) when on none of the windows.
     QPoint pointerInCapture() const;
 

@@ -214,7 +214,7 @@ void TSnapRectForm::pressAt(const QWidget *surface, const QPointF &position)
 
 void TSnapRectForm::pointerMoved(const QWidget *surface, const QMouseEvent *event)
 {
-    const QPoint p = m_windows.toCapture(surface, event->position());
+    const QPoint p = m_windows.toCapture(surface, OverlayWindows::exactPosition(event));
     if (m_marks.isDrawing()) {
         m_windows.repaint(m_marks.extend(p, event->modifiers()));
     } else if (event->buttons() != Qt::NoButton) {
@@ -233,7 +233,7 @@ void TSnapRectForm::releaseAt(QWidget *surface, const QMouseEvent *event)
     }
     const bool drawn = m_selection.release();
     m_windows.setCursor(Qt::ArrowCursor);
-    const QPoint p = m_windows.toCapture(surface, event->position());
+    const QPoint p = m_windows.toCapture(surface, OverlayWindows::exactPosition(event));
     // A new rectangle ends where the pointer is, and so does the toolbar; a
     // rectangle moved, or kept by a click, is what the user wants to see.
     if (drawn || m_selection.isClear())
@@ -258,7 +258,7 @@ bool TSnapRectForm::event(QEvent *event)
 
 void TSnapRectForm::mousePressEvent(QMouseEvent *event)
 {
-    pressAt(this, event->position());
+    pressAt(this, OverlayWindows::exactPosition(event));
     QDialog::mousePressEvent(event);
 }
 

@@ -1,6 +1,7 @@
 #include "TSnapRectSurface.h"
 
 #include "OverlayKeys.h"
+#include "OverlayWindows.h"
 #include "TSnapRectForm.h"
 
 #include <QMouseEvent>
@@ -25,7 +26,7 @@ bool TSnapRectSurface::event(QEvent *event)
 
 void TSnapRectSurface::mousePressEvent(QMouseEvent *event)
 {
-    m_form->pressAt(this, event->position());
+    m_form->pressAt(this, OverlayWindows::exactPosition(event));
     QWidget::mousePressEvent(event);
 }
 
