@@ -15,6 +15,7 @@
 #include <QScreen>
 #include <QWindow>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -30,6 +31,15 @@ QRect scaledOutwards(const QRect &rect, qreal factor)
 QRect toLogical(const QRect &rect, qreal ratio)
 {
     return scaledOutwards(rect, 1 / ratio);
+}
+
+// The top-left corner of \a box moved left and up just enough that the box
+// ends within \a bounds, but never past their top-left corner.
+QPoint keptWithin(const QRect &box, const QRect &bounds)
+{
+    const int x = std::max(bounds.left(), std::min(box.left(), bounds.right() + 1 - box.width()));
+    const int y = std::max(bounds.top(), std::min(box.top(), bounds.bottom() + 1 - box.height()));
+    return QPoint(x, y);
 }
 
 } // namespace
@@ -223,12 +233,17 @@ void OverlayWindows::moveToolbarFrame(const QPoint &topLeft)
 void OverlayWindows::placeToolbarAt(const QPoint &p, const QPoint &global, QWidget *receiver)
 {
     QWidget *surface = surfaceAt(p, receiver);
+    // The toolbar's frame goes to the release point, pushed back from the
+    // screen's right and bottom edges as far as it would cross them: a
+    // toolbar beyond the edge has buttons that no click reaches.
     if (toolbar()->isWindow()) {
-        // The toolbar's frame goes to the release point on the screen.
-        moveToolbarFrame(global);
+        const QScreen *screen = QGuiApplication::screenAt(global);
+        const QRect frame(global, toolbar()->size().grownBy(m_toolbarFrame));
+        moveToolbarFrame(screen ? keptWithin(frame, screen->geometry()) : global);
         keepToolbarAbove(surface);
     } else {
-        embedToolbar(surface, (QPointF(p - originOf(surface)) / scaleOf(surface)).toPoint());
+        const QPoint at = (QPointF(p - originOf(surface)) / scaleOf(surface)).toPoint();
+        embedToolbar(surface, keptWithin(QRect(at, toolbar()->size()), surface->rect()));
     }
 }
 

@@ -333,6 +333,8 @@ private slots:
                                                         << "a.png=120,130,200,150";
         QTest::newRow("moved to the bottom, the toolbar goes above")
             << drag + "drag 200,200 200,767;apart 100,618,200,150;key s;save a.png" << "a.png=100,618,200,150";
+        QTest::newRow("released in the corner, the toolbar stays on the screen")
+            << "drag 800,600 1023,767;apart 1024,0,200,768;apart 0,768,1024,200;key s;save a.png" << "a.png=800,600,223,167";
         QTest::newRow("R reselects, S then saves the whole") << drag + "key r;key s;save a.png" << "a.png=all";
         QTest::newRow("two saves in a row, F undimmed") << drag + "key s;save a.ppm;key f;save b.bmp" << "a.ppm=100,100,200,150 b.bmp=all";
         QTest::newRow("toolbar S, R, F") << drag + "tool s;save a.xpm;tool r;tool f;save b.png" << "a.xpm=100,100,200,150 b.png=all";
