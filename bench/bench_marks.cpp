@@ -5,6 +5,7 @@
 // (the mark taken to the pointer, then the changed area copied from the layer
 // and the stroke painted over it, as the overlay repaints), one undo and its
 // redo, the whole marked picture for a save, and the memory the layer takes.
+#include "Median.h"
 #include "overlay/MarkDocument.h"
 
 #include <QFile>
@@ -20,14 +21,8 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
+using bench::Clock;
+using bench::median;
 
 double timeMs(const std::function<void()> &step)
 {

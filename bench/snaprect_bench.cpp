@@ -1,6 +1,7 @@
 // Times a capture's steps on the X server it runs on and prints medians:
 //   snaprect_bench [runs]
 // Run it on a private Xvfb server through bench/run.
+#include "Median.h"
 #include "overlay/TSnapRectForm.h"
 #include "platform/ScreenGrabber.h"
 #include "platform/XcbScreenGrabber.h"
@@ -23,14 +24,8 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const size_t n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
+using bench::Clock;
+using bench::median;
 
 // Milliseconds that \a step takes, median of \a runs; \a before runs untimed
 // ahead of each.
