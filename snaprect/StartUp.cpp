@@ -2,7 +2,6 @@
 
 #include <QCoreApplication>
 #include <QFont>
-#include <QFontDatabase>
 #include <QStringList>
 #include <QTranslator>
 
@@ -40,10 +39,4 @@ void registerFontSubstitutes()
         QStringLiteral("Source Han Serif SC"),
         QStringLiteral("Songti SC"),
     });
-}
-
-std::future<void> fillFontDatabaseAhead()
-{
-    // Where no thread can be started, nothing is done ahead.
-    return std::async(std::launch::async | std::launch::deferred, [] { (void)QFontDatabase::families(); });
 }

@@ -2,8 +2,6 @@
 
 #include <QString>
 
-#include <future>
-
 class QTranslator;
 
 /// The folder that holds the Chinese catalogs: Locale/zh_CN beside the program.
@@ -21,9 +19,3 @@ QTranslator *installTranslator(const QString &prefix, const QString &folder);
 /// installed Song/Ming face where no font of that name exists, so that the
 /// Chinese labels render in one consistent face instead of a per-glyph fallback.
 void registerFontSubstitutes();
-
-/// Fills Qt's font database on a thread of its own, for a process whose first
-/// text comes after a wait that leaves the processor to it (a capture from
-/// the command line waits for the grab); the text then finds it filled. Needs
-/// the application, and the future must be waited for before it goes.
-[[nodiscard]] std::future<void> fillFontDatabaseAhead();

@@ -48,8 +48,6 @@ int main(int argc, char *argv[])
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/snaprect.png")));
 
     if (options.mode != CommandLine::Mode::Resident) {
-        // The overlay's first text comes after the grab.
-        const std::future<void> fonts = fillFontDatabaseAhead();
         CaptureCommand command(options);
         command.start();
         return app.exec();
