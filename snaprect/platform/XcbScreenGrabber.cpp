@@ -250,14 +250,19 @@ void XcbScreenGrabber::prepareEarly()
 {
     // Where no thread can be started, the first grab makes it itself.
     std::future<std::unique_ptr<MemoryFile>> &memory = earlyMemory();
-    if (!memory.valid())
-        memory = std::async(std::launch::async | std::launch::deferred, &XcbScreenGrabber::readyEarlyMemory);
-}
-
-std::unique_ptr<XcbScreenGrabber::MemoryFile> XcbScreenGrabber::readyEarlyMemory()
-{
+    if (memory.valid())
+        return;
+    // Connected here rather than on the thread: finding the authority file
+    // (libXau) is not safe while another thread connects, as Qt and the
+    // display check do meanwhile. The connection itself may then be used
+    // on the thread.
     int number = 0;
     xcb_connection_t *connection = xcb_connect(nullptr, &number);
+    memory = std::async(std::launch::async | std::launch::deferred, &XcbScreenGrabber::readyEarlyMemory, connection, number);
+}
+
+std::unique_ptr<XcbScreenGrabber::MemoryFile> XcbScreenGrabber::readyEarlyMemory(xcb_connection_t *connection, int number)
+{
     const xcb_screen_t *screen = xcb_connection_has_error(connection) ? nullptr : screenNumbered(connection, number);
     QRect area;
     if (screen && isTrueColour32(connection, screen) && sharedMemoryTakesDescriptors(connection))

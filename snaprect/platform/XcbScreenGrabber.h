@@ -65,8 +65,9 @@ private:
     static QRect desktopArea(xcb_connection_t *connection, std::uint32_t root, const QList<Monitor> &monitors);
     QRect desktopArea(const QList<Monitor> &monitors) const { return desktopArea(m_connection, m_root, monitors); }
     bool sharedMemoryUsable() const;
-    /// prepareEarly()'s work, on its thread.
-    static std::unique_ptr<MemoryFile> readyEarlyMemory();
+    /// prepareEarly()'s work, on its thread, through \a connection to the
+    /// default screen \a number, which it closes.
+    static std::unique_ptr<MemoryFile> readyEarlyMemory(xcb_connection_t *connection, int number);
     static std::future<std::unique_ptr<MemoryFile>> &earlyMemory();
     /// A memory file for a picture of \a area: prepareEarly()'s where it
     /// fits, else a new one; -1 when none can be made.
