@@ -142,6 +142,12 @@ QPoint OverlayWindows::toCapture(const QWidget *surface, const QPointF &position
     return originOf(surface) + (position * scaleOf(surface)).toPoint();
 }
 
+int OverlayWindows::toCapture(const QWidget *surface, int devicePixels) const
+{
+    // One to one where Qt draws at the capture's scale, as on X11.
+    return std::max(1, int(std::lround(devicePixels * scaleOf(surface) / surface->devicePixelRatioF())));
+}
+
 QPointF OverlayWindows::exactPosition(const QMouseEvent *event)
 {
     // Qt 6.4 rounds position() to whole units, which at scale 2 skips every
@@ -204,8 +210,12 @@ void OverlayWindows::paint(QWidget *surface, const QRegion &region, const Overla
 
 void OverlayWindows::setCursor(Qt::CursorShape shape) const
 {
-    for (QWidget *surface : all())
-        surface->setCursor(shape);
+    // Called at each move of the pointer: a window's cursor is set anew only
+    // when its shape changes.
+    for (QWidget *surface : all()) {
+        if (surface->cursor().shape() != shape)
+            surface->setCursor(shape);
+    }
 }
 
 void OverlayWindows::hideToolbar()

@@ -53,6 +53,9 @@ public:
     /// that the window system gave: at scale 1.5 or 2 every device pixel is
     /// then one that the pointer can reach.
     static QPointF exactPosition(const QMouseEvent *event);
+    /// \a devicePixels of \a surface's buffer in the capture's pixels, at
+    /// least one: a distance that the pointer covers alike at every scale.
+    int toCapture(const QWidget *surface, int devicePixels) const;
     /// Where the pointer is in the capture; (-1, -1) when on none of the windows.
     QPoint pointerInCapture() const;
 

@@ -2,7 +2,30 @@
 
 #include <QtGlobal>
 
+#include <algorithm>
 #include <cstdlib>
+
+namespace {
+
+// -1 when \a v lies within reach of the line \a low, 1 of the line \a high,
+// 0 otherwise. Between the lines the reach is at most a third of the space
+// between them, which never lets both claim a point.
+int nearLine(int v, int low, int high, int reach)
+{
+    const int inward = std::min(reach, (high - low - 1) / 3);
+    if (v <= low)
+        return low - v <= reach ? -1 : 0;
+    if (v >= high)
+        return v - high <= reach ? 1 : 0;
+    return v - low <= inward ? -1 : high - v <= inward ? 1 : 0;
+}
+
+bool withinReach(int v, int low, int high, int reach)
+{
+    return low - reach <= v && v <= high + reach;
+}
+
+} // namespace
 
 Selection::Selection(const QSize &desktop)
     : m_desktop(desktop)
@@ -18,8 +41,14 @@ void Selection::clear()
     m_stateBefore = Selecting;
 }
 
-bool Selection::press(const QPoint &p)
+bool Selection::press(const QPoint &p, int reach)
 {
+    m_held = edgesAt(p, reach);
+    if (m_held != NoEdge) {
+        m_heldAt = p;
+        m_heldFrom = box();
+        return true;
+    }
     if (m_state == Selected && isStrictlyInside(p)) {
         m_lastPos = p;
         return true;
@@ -46,14 +75,36 @@ void Selection::dragTo(const QPoint &p)
         m_bottom = qMax(m_startPos.y(), p.y());
         return;
     }
+    if (m_held != NoEdge) {
+        dragEdges(p);
+        return;
+    }
     // Held at an edge, the rectangle lets the pointer slide over it and
     // follows again at once on the way back.
     shift(p - m_lastPos);
     m_lastPos = p;
 }
 
+void Selection::dragEdges(const QPoint &p)
+{
+    // From the press rather than step by step: an edge stopped by the
+    // desktop or by the opposite edge is under the pointer again once the
+    // pointer comes back.
+    const QPoint d = p - m_heldAt;
+    const QRect from = m_heldFrom;
+    if (m_held & LeftEdge)
+        m_left = qBound(0, from.left() + d.x(), m_right - 1);
+    if (m_held & RightEdge)
+        m_right = qBound(m_left + 1, from.left() + from.width() + d.x(), m_desktop.width());
+    if (m_held & TopEdge)
+        m_top = qBound(0, from.top() + d.y(), m_bottom - 1);
+    if (m_held & BottomEdge)
+        m_bottom = qBound(m_top + 1, from.top() + from.height() + d.y(), m_desktop.height());
+}
+
 bool Selection::release()
 {
+    m_held = NoEdge;
     if (m_state == Selecting && !isDrawnWithArea()) {
         m_state = m_stateBefore;
         return false;
@@ -116,4 +167,34 @@ void Selection::select(const QRect &area)
 bool Selection::isStrictlyInside(const QPoint &p) const
 {
     return m_left < p.x() && p.x() < m_right && m_top < p.y() && p.y() < m_bottom;
+}
+
+int Selection::edgesAt(const QPoint &p, int reach) const
+{
+    if (m_state != Selected || isClear() || !withinReach(p.x(), m_left, m_right, reach)
+        || !withinReach(p.y(), m_top, m_bottom, reach))
+        return NoEdge;
+    const int x = nearLine(p.x(), m_left, m_right, reach);
+    const int y = nearLine(p.y(), m_top, m_bottom, reach);
+    return (x < 0 ? LeftEdge : x > 0 ? RightEdge : NoEdge) | (y < 0 ? TopEdge : y > 0 ? BottomEdge : NoEdge);
+}
+
+Qt::CursorShape Selection::shapeAt(const QPoint &p, int reach) const
+{
+    switch (m_held != NoEdge ? m_held : edgesAt(p, reach)) {
+    case LeftEdge:
+    case RightEdge:
+        return Qt::SizeHorCursor;
+    case TopEdge:
+    case BottomEdge:
+        return Qt::SizeVerCursor;
+    case LeftEdge | TopEdge:
+    case RightEdge | BottomEdge:
+        return Qt::SizeFDiagCursor;
+    case RightEdge | TopEdge:
+    case LeftEdge | BottomEdge:
+        return Qt::SizeBDiagCursor;
+    default:
+        return m_state == Selected && isStrictlyInside(p) ? Qt::SizeAllCursor : Qt::CrossCursor;
+    }
 }

@@ -12,10 +12,35 @@
 #include <QAbstractButton>
 #include <QBackingStore>
 #include <QKeyEvent>
+#include <QMessageBox>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QUndoStack>
 #include <QWheelEvent>
 #include <QWindow>
+
+namespace {
+
+// How near the selection's frame a press takes hold of an edge, in the
+// buffer's pixels, so that at every scale the hand finds the same distance.
+constexpr int edgeReachDevicePixels = 5;
+
+// Asks whether the marks that were neither saved nor copied may go; 否,
+// also Return and Escape, keeps them.
+bool confirmDroppingMarks(QWidget *parent)
+{
+    QMessageBox box(QMessageBox::Question, QStringLiteral("放弃标注"), QStringLiteral("放弃标注？"),
+                    QMessageBox::Yes | QMessageBox::No, parent);
+    box.button(QMessageBox::Yes)->setText(QStringLiteral("是"));
+    box.button(QMessageBox::No)->setText(QStringLiteral("否"));
+    // Without the mnemonics of Qt's own texts, Y and N still answer.
+    box.button(QMessageBox::Yes)->setShortcut(Qt::Key_Y);
+    box.button(QMessageBox::No)->setShortcut(Qt::Key_N);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
+} // namespace
 
 TSnapRectForm::TSnapRectForm(QWidget *parent)
     : QDialog(parent)
@@ -33,6 +58,7 @@ TSnapRectForm::TSnapRectForm(QWidget *parent)
     connect(m_toolForm, &TSnapRectToolForm::onSave, this, &TSnapRectForm::onSave);
     connect(m_toolForm, &TSnapRectToolForm::onReSelect, this, &TSnapRectForm::onReSelect);
     connect(m_toolForm, &TSnapRectToolForm::onExit, this, &TSnapRectForm::onExit);
+    connect(m_toolForm, &TSnapRectToolForm::onCopy, this, &TSnapRectForm::takeSelection);
     connect(m_toolForm, &TSnapRectToolForm::otherKey, this, &TSnapRectForm::handleKey);
     // The whole-screen button has no signal of its own on the toolbar; a click
     // on it does what F does.
@@ -142,7 +168,7 @@ void TSnapRectForm::onSave()
         return;
     }
     if (!saveImage(m_windows.dialogParent(), pictureOf(selectionRect()), m_taken).isEmpty())
-        emit saved();
+        markSaved();
     takeKeyboardBack();
 }
 
@@ -157,7 +183,7 @@ void TSnapRectForm::onReSelect()
 void TSnapRectForm::fullScreenSave()
 {
     if (!saveImage(m_windows.dialogParent(), pictureOf(QRect()), m_taken).isEmpty())
-        emit saved();
+        markSaved();
     takeKeyboardBack();
 }
 
@@ -169,17 +195,67 @@ void TSnapRectForm::takeKeyboardBack()
         activateWindow();
 }
 
+void TSnapRectForm::markSaved()
+{
+    // The marks as they are now need not be asked about when leaving.
+    m_marks.undoStack()->setClean();
+    emit saved();
+}
+
 void TSnapRectForm::takeSelection()
 {
+    m_marks.undoStack()->setClean();
     emit selectionTaken(pictureOf(selectionRect()));
-    onExit();
+    leave();
 }
 
 void TSnapRectForm::onExit()
 {
+    if (!mayDropMarks())
+        return;
+    leave();
+}
+
+bool TSnapRectForm::mayDropMarks()
+{
+    if (m_marks.isEmpty() || m_marks.undoStack()->isClean())
+        return true;
+    const bool drop = confirmDroppingMarks(m_windows.dialogParent());
+    takeKeyboardBack();
+    return drop;
+}
+
+void TSnapRectForm::leave()
+{
     close();
     m_toolForm->close();
     releasePictures();
+}
+
+void TSnapRectForm::closeEvent(QCloseEvent *event)
+{
+    // The window manager's close leaves as 退出 does, asking first, and with
+    // the toolbar; from outside the close, which a close() of its own would
+    // not repeat.
+    if (event->spontaneous()) {
+        event->ignore();
+        QMetaObject::invokeMethod(this, &TSnapRectForm::onExit, Qt::QueuedConnection);
+        return;
+    }
+    QDialog::closeEvent(event);
+}
+
+Qt::CursorShape TSnapRectForm::cursorAt(const QWidget *surface, const QPoint &p) const
+{
+    // A drawing tool draws wherever it is pressed.
+    if (m_toolForm->markControls()->tool())
+        return Qt::CrossCursor;
+    return m_selection.shapeAt(p, edgeReach(surface));
+}
+
+int TSnapRectForm::edgeReach(const QWidget *surface) const
+{
+    return m_windows.toCapture(surface, edgeReachDevicePixels);
 }
 
 void TSnapRectForm::showSelection()
@@ -206,8 +282,9 @@ void TSnapRectForm::pressAt(const QWidget *surface, const QPointF &position)
         m_windows.repaint(m_marks.begin(*controls->tool(), controls->style(), p));
         return;
     }
-    const bool grabbed = m_selection.press(p);
-    m_windows.setCursor(grabbed ? Qt::SizeAllCursor : Qt::CrossCursor);
+    const Qt::CursorShape shape = m_selection.shapeAt(p, edgeReach(surface));
+    m_selection.press(p, edgeReach(surface));
+    m_windows.setCursor(shape);
     showSelection();
     m_windows.hideToolbar();
 }
@@ -220,6 +297,8 @@ void TSnapRectForm::pointerMoved(const QWidget *surface, const QMouseEvent *even
     } else if (event->buttons() != Qt::NoButton) {
         m_selection.dragTo(p);
         showSelection();
+    } else {
+        m_windows.setCursor(cursorAt(surface, p));
     }
     setMagnifier(event->modifiers() & Qt::ShiftModifier, p);
 }
@@ -232,10 +311,11 @@ void TSnapRectForm::releaseAt(QWidget *surface, const QMouseEvent *event)
         return;
     }
     const bool drawn = m_selection.release();
-    m_windows.setCursor(Qt::ArrowCursor);
     const QPoint p = m_windows.toCapture(surface, OverlayWindows::exactPosition(event));
+    m_windows.setCursor(cursorAt(surface, p));
     // A new rectangle ends where the pointer is, and so does the toolbar; a
-    // rectangle moved, or kept by a click, is what the user wants to see.
+    // rectangle moved or resized, or kept by a click, is what the user wants
+    // to see.
     if (drawn || m_selection.isClear())
         m_windows.placeToolbarAt(p, event->globalPosition().toPoint(), surface);
     else

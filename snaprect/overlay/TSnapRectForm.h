@@ -69,7 +69,7 @@ public:
     void setSaveTakesSelection(bool takes) { m_saveTakesSelection = takes; }
 
 signals:
-    /// Ctrl+C or Enter: \a picture, the selection (the whole capture when
+    /// Ctrl+C, Enter or the copy button: \a picture, the selection (the whole capture when
     /// nothing is selected), is to be copied; the overlay leaves right after.
     void selectionTaken(const QPixmap &picture);
     /// A save dialog wrote a file.
@@ -95,6 +95,7 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
     void keyReleaseEvent(QKeyEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void hideEvent(QHideEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -109,6 +110,14 @@ private:
     void releaseAt(QWidget *surface, const QMouseEvent *event);
     void paintSurface(QWidget *surface, const QRegion &region) const;
     void takeSelection();
+    void markSaved();
+    /// True when no mark would be lost by leaving, or the user lets them go.
+    bool mayDropMarks();
+    /// Closes the overlay and the toolbar without asking.
+    void leave();
+    Qt::CursorShape cursorAt(const QWidget *surface, const QPoint &p) const;
+    /// How near the frame a press on \a surface takes an edge, in the capture's pixels.
+    int edgeReach(const QWidget *surface) const;
     /// Acts on a key of the overlay, from any of its windows or the toolbar;
     /// accepts the event when the key is the overlay's.
     void handleKey(QKeyEvent *event);

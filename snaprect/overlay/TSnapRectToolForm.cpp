@@ -3,7 +3,32 @@
 
 #include "MarkControls.h"
 
+#include <QCloseEvent>
 #include <QKeyEvent>
+#include <QPainter>
+
+namespace {
+
+// Two sheets, the front one written on, drawn at twice the button's icon
+// size so that it stays sharp on a screen scaled by two.
+QIcon copyIcon()
+{
+    QPixmap pixmap(64, 64);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QColor ink(40, 80, 150);
+    painter.setPen(QPen(ink, 4));
+    painter.setBrush(QColor(235, 242, 252));
+    painter.drawRoundedRect(QRectF(8, 4, 34, 42), 4, 4);
+    painter.drawRoundedRect(QRectF(22, 18, 34, 42), 4, 4);
+    painter.setPen(QPen(ink, 3));
+    for (const int y : {30, 39, 48})
+        painter.drawLine(30, y, 48, y);
+    return QIcon(pixmap);
+}
+
+} // namespace
 
 TSnapRectToolForm::TSnapRectToolForm(QWidget *parent)
     : QDialog(parent)
@@ -14,6 +39,10 @@ TSnapRectToolForm::TSnapRectToolForm(QWidget *parent)
     ui->verticalLayout->addWidget(m_markControls);
     ui->verticalLayout->setAlignment(ui->horizontalLayout, Qt::AlignLeft);
     m_markControls->hide();
+    ui->btnCopy->setIcon(copyIcon());
+    // Embedded in the overlay, the toolbar would otherwise show the
+    // overlay's cursor, the shape that it had at the frame or inside.
+    setCursor(Qt::ArrowCursor);
     // A dialog-type window is transient for the overlay, so window managers
     // keep it above the overlay even after a click on the overlay; a plain
     // child window would sink beneath it.
@@ -26,6 +55,7 @@ TSnapRectToolForm::TSnapRectToolForm(QWidget *parent)
         child->setFocusPolicy(Qt::NoFocus);
 
     connect(ui->btnSave, &QPushButton::clicked, this, &TSnapRectToolForm::saveClick);
+    connect(ui->btnCopy, &QPushButton::clicked, this, &TSnapRectToolForm::onCopy);
     connect(ui->btnReSelect, &QPushButton::clicked, this, &TSnapRectToolForm::reSelectClick);
     connect(ui->btnExit, &QPushButton::clicked, this, &TSnapRectToolForm::exitClick);
 }
@@ -73,6 +103,18 @@ bool TSnapRectToolForm::event(QEvent *event)
         return true;
     }
     return QDialog::event(event);
+}
+
+void TSnapRectToolForm::closeEvent(QCloseEvent *event)
+{
+    // The window manager's close of the toolbar leaves the capture, as 退出
+    // does, rather than hide the toolbar alone; the overlay closes it.
+    if (event->spontaneous()) {
+        event->ignore();
+        QMetaObject::invokeMethod(this, &TSnapRectToolForm::exitClick, Qt::QueuedConnection);
+        return;
+    }
+    QDialog::closeEvent(event);
 }
 
 void TSnapRectToolForm::keyPressEvent(QKeyEvent *event)

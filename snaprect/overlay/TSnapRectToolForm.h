@@ -6,8 +6,8 @@ class MarkControls;
 class QAbstractButton;
 class Ui_TSnapRectToolForm;
 
-/// The floating toolbar of a region capture: save the selection, reselect,
-/// save the whole screen, leave. It only raises signals; the overlay that
+/// The floating toolbar of a region capture: save the selection, copy it,
+/// reselect, save the whole screen, leave. It only raises signals; the overlay that
 /// owns it decides what they do and where the toolbar stands.
 class TSnapRectToolForm : public QDialog
 {
@@ -32,6 +32,8 @@ signals:
     void onSave();
     void onReSelect();
     void onExit();
+    /// The copy button: what Enter and Ctrl+C do.
+    void onCopy();
     /// A key pressed or released that the toolbar has no use for, such as an
     /// arrow, Shift, Enter, Ctrl+C or Escape (which may drop a drawing tool),
     /// for the overlay; accepted by whoever handles it.
@@ -39,6 +41,7 @@ signals:
 
 protected:
     bool event(QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void keyReleaseEvent(QKeyEvent *event) override;
 
