@@ -3,6 +3,7 @@
 #include "StartUp.h"
 #include "TMainForm.h"
 #include "overlay/MarkControls.h"
+#include "overlay/TSnapRectToolForm.h"
 #include "platform/ScreenGrabber.h"
 
 #include <Pictures.h>
@@ -192,10 +193,14 @@ private slots:
         // The program's font, in which the marks set their numbers.
         QApplication::setFont(appFont);
         TMainForm probe;
-        probe.setAttribute(Qt::WA_DontShowOnScreen);
-        probe.show();
-        for (auto *button : probe.findChildren<QPushButton *>())
-            m_buttons.insert(button->objectName(), button->mapTo(&probe, button->rect().center()) * qApp->devicePixelRatio());
+        TSnapRectToolForm toolbar(nullptr);
+        for (QWidget *form : QList<QWidget *>{&probe, &toolbar}) {
+            form->setAttribute(Qt::WA_DontShowOnScreen);
+            form->show();
+            for (auto *button : form->findChildren<QPushButton *>())
+                m_buttons.insert(QString(form == &toolbar ? "tool." : "") + button->objectName(),
+                                 button->mapTo(form, button->rect().center()) * qApp->devicePixelRatio());
+        }
     }
 
     void init()
@@ -294,7 +299,8 @@ private slots:
     // Each row: what the user does on a 1024x768 screen after "局部", and the
     // rectangle each file written must hold, or "gone" when the overlay must
     // have left ("window": the window opened, in its frame). Steps: "drag x,y x,y [button]", "click x,y" (a double-click),
-    // "move x,y" (the pointer), "magnify x,y" (Shift held there: the
+    // "move x,y" (the pointer), "button NAME" (a click on the toolbar's),
+    // "close" (the window manager's, of the overlay), "answer K" (key K on the question), "magnify x,y" (Shift held there: the
     // pixel shows enlarged, undimmed), "key K" on the overlay, "tool K" on the
     // toolbar, "save NAME", "apart", "dimmed" and "panel" (see verifyShown()),
     // "draw K x,y x,y" (see marked(); Ctrl+Z and Ctrl+Y undo and redo them);
@@ -307,9 +313,12 @@ private slots:
         QTest::newRow("S saves the rectangle, format from the suffix") << drag + "key s;save a.jpg" << "a.jpg=100,100,200,150";
         QTest::newRow("right button, drawn backwards") << "drag 300,250 100,100 3;key s;save a.png" << "a.png=100,100,200,150";
         QTest::newRow("middle button inside moves") << drag + "drag 150,150 170,180 2;key s;save a.png" << "a.png=120,130,200,150";
-        QTest::newRow("last column and row are inside")
-            << "drag 300,250 100,100;drag 299,249 309,259;key s;save a.png" << "a.png=110,110,200,150";
-        QTest::newRow("first column starts anew") << drag + "drag 100,150 400,300;key s;save a.png" << "a.png=100,150,300,150";
+        QTest::newRow("corners dragged by a device pixel")
+            << drag + "drag 100,100 99,101;drag 304,246 305,247;key s;save a.png" << "a.png=99,101,202,150";
+        QTest::newRow("an edge stops a pixel short of the other") << drag + "drag 200,100 200,400;key s;save a.png"
+                                                                  << "a.png=100,249,200,1";
+        QTest::newRow("beyond the frame's reach starts anew") << drag + "drag 94,150 400,300;key s;save a.png"
+                                                              << "a.png=94,150,306,150";
         QTest::newRow("moved past the top left stops at full size") << drag + "drag 200,200 0,0;key s;save a.png" << "a.png=0,0,200,150";
         QTest::newRow("moved past the bottom right stops at full size")
             << drag + "drag 200,200 1023,767;key s;save a.png" << "a.png=824,618,200,150";
@@ -358,6 +367,12 @@ private slots:
         QTest::newRow("Q leaves") << drag + "key q" << "gone";
         QTest::newRow("Q on the toolbar leaves") << drag + "tool q" << "gone";
         QTest::newRow("Escape on the toolbar leaves") << drag + "tool Escape" << "gone";
+        QTest::newRow("unsaved marks: the window manager's close asks, 否 keeps them")
+            << drag + "draw b 120,120 200,200;close;answer Return;key s;save a.png" << "a.png=100,100,200,150";
+        QTest::newRow("unsaved marks: Escape asks until 是") << drag + "draw b 120,120 200,200;key Escape;key Escape;"
+                                                                     "answer Escape;key Escape;answer y" << "gone";
+        QTest::newRow("saved marks: Q leaves at once") << drag + "draw b 120,120 200,200;key s;save a.png;key q" << "gone";
+        QTest::newRow("the copy button copies and leaves") << drag + "button btnCopy" << "gone clipboard=100,100,200,150";
         QTest::newRow("Enter copies and leaves, the copy outlives 退出") << drag + "key Return" << "gone clipboard=100,100,200,150";
     }
 
@@ -384,7 +399,17 @@ private slots:
                 drag(word[1], word[2], word.value(3, "1"));
             else if (word[0] == "click")
                 X11::xdotool(QString("mousemove %1 click --repeat 2 1").arg(QString(word[1]).replace(',', ' ')).split(' '));
-            else if (word[0] == "move")
+            else if (word[0] == "button") {
+                const QPoint at = X11::geometry(X11::waitForWindow(toolbarTitle)).topLeft() + m_buttons.value("tool." + word[1]);
+                X11::xdotool(QString("mousemove %1 %2 click 1").arg(at.x()).arg(at.y()).split(' '));
+            } else if (word[0] == "close")
+                X11::requestClose(m_overlay);
+            else if (word[0] == "answer") {
+                const X11::Window question = X11::waitForWindow("放弃标注");
+                // It takes the keyboard of its own accord, over the overlay.
+                QTRY_COMPARE_WITH_TIMEOUT(X11::xdotool({"getwindowfocus"}).trimmed().toULong(), question, 15000);
+                X11::xdotool({"key", word[1]});
+            } else if (word[0] == "move")
                 X11::xdotool({"mousemove", word[1].section(',', 0, 0), word[1].section(',', 1)});
             else if (word[0] == "magnify")
                 magnify(rectangle(word[1]).topLeft());
