@@ -235,8 +235,7 @@ void TSnapRectForm::leave()
 void TSnapRectForm::closeEvent(QCloseEvent *event)
 {
     // The window manager's close leaves as 退出 does, asking first, and with
-    // the toolbar; from outside the close, which a close() of its own would
-    // not repeat.
+    // the toolbar; queued, as a close() from within this event does nothing.
     if (event->spontaneous()) {
         event->ignore();
         QMetaObject::invokeMethod(this, &TSnapRectForm::onExit, Qt::QueuedConnection);
