@@ -21,6 +21,7 @@ TSnapRectForm::TSnapRectForm(QWidget *parent)
     : QDialog(parent)
     , m_windows(this)
     , m_scene(&m_marks)
+    , m_editor(&m_marks)
 {
     setWindowFlags(Qt::FramelessWindowHint);
     setWindowTitle(QStringLiteral("Framzel－局部截图"));
@@ -42,6 +43,7 @@ TSnapRectForm::TSnapRectForm(QWidget *parent)
     controls->watchUndoStack(m_marks.undoStack());
     connect(controls, &MarkControls::undoRequested, this, [this] { undoMark(false); });
     connect(controls, &MarkControls::redoRequested, this, [this] { undoMark(true); });
+    connect(controls, &MarkControls::colourChosen, this, [this](const QColor &colour) { m_editor.recolour(colour); });
     connect(&m_marks, &MarkDocument::changed, this, [this](const QRect &area) { m_windows.repaint(area); });
     m_widthShown.setSingleShot(true);
     m_widthShown.setInterval(1500);
@@ -149,6 +151,7 @@ void TSnapRectForm::onSave()
 void TSnapRectForm::onReSelect()
 {
     // The marks stay; the tools are for a selection.
+    selectMark(-1);
     dropTool();
     m_selection.clear();
     showSelection();
@@ -202,14 +205,45 @@ void TSnapRectForm::pressAt(const QWidget *surface, const QPointF &position)
     dismissHint();
     const QPoint p = m_windows.toCapture(surface, position);
     MarkControls *controls = m_toolForm->markControls();
-    if (controls->tool()) {
-        m_windows.repaint(m_marks.begin(*controls->tool(), controls->style(), p));
+    const std::optional<MarkTool> tool = controls->tool();
+    if (tool && tool != MarkTool::Select) {
+        m_windows.repaint(m_marks.begin(*tool, controls->style(), p));
         return;
     }
+    // Elsewhere the select tool only lets the mark go.
+    if (pressOnMark(surface, p) || tool)
+        return;
     const bool grabbed = m_selection.press(p);
     m_windows.setCursor(grabbed ? Qt::SizeAllCursor : Qt::CrossCursor);
     showSelection();
     m_windows.hideToolbar();
+}
+
+bool TSnapRectForm::pressOnMark(const QWidget *surface, const QPoint &p)
+{
+    const bool grabbed = m_editor.press(p, MarkEditor::grabRadius(m_windows.scaleOf(surface), surface->devicePixelRatio()));
+    showHandles();
+    if (grabbed)
+        m_windows.setCursor(Qt::SizeAllCursor);
+    return grabbed;
+}
+
+void TSnapRectForm::doubleClickAt(const QWidget *surface, const QPointF &position)
+{
+    // Qt gives the second press of a double-click here rather than as a
+    // press: it picks as the first did.
+    pressAt(surface, position);
+}
+
+void TSnapRectForm::selectMark(int index)
+{
+    m_editor.select(index);
+    showHandles();
+}
+
+void TSnapRectForm::showHandles()
+{
+    m_windows.repaint(m_scene.setHandles(m_editor.squares()));
 }
 
 void TSnapRectForm::pointerMoved(const QWidget *surface, const QMouseEvent *event)
@@ -217,7 +251,10 @@ void TSnapRectForm::pointerMoved(const QWidget *surface, const QMouseEvent *even
     const QPoint p = m_windows.toCapture(surface, OverlayWindows::exactPosition(event));
     if (m_marks.isDrawing()) {
         m_windows.repaint(m_marks.extend(p, event->modifiers()));
-    } else if (event->buttons() != Qt::NoButton) {
+    } else if (m_editor.isDragging()) {
+        m_editor.dragTo(p);
+        showHandles();
+    } else if (event->buttons() != Qt::NoButton && m_toolForm->markControls()->tool() != MarkTool::Select) {
         m_selection.dragTo(p);
         showSelection();
     }
@@ -229,6 +266,13 @@ void TSnapRectForm::releaseAt(QWidget *surface, const QMouseEvent *event)
     // A mark placed; the toolbar stays where it is.
     if (m_marks.isDrawing()) {
         m_windows.repaint(m_marks.finish());
+        return;
+    }
+    // A mark changed, or a click with the select tool: the selection and
+    // the toolbar stay.
+    if (m_editor.isDragging() || m_toolForm->markControls()->tool() == MarkTool::Select) {
+        m_editor.release();
+        m_windows.setCursor(Qt::ArrowCursor);
         return;
     }
     const bool drawn = m_selection.release();
@@ -266,6 +310,11 @@ void TSnapRectForm::mouseMoveEvent(QMouseEvent *event)
 {
     pointerMoved(this, event);
     QDialog::mouseMoveEvent(event);
+}
+
+void TSnapRectForm::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    doubleClickAt(this, OverlayWindows::exactPosition(event));
 }
 
 void TSnapRectForm::mouseReleaseEvent(QMouseEvent *event)
@@ -312,7 +361,9 @@ void TSnapRectForm::handleKey(QKeyEvent *event)
         onExit();
         break;
     case OverlayKeys::Action::Cancel:
-        if (m_toolForm->markControls()->tool())
+        if (m_editor.selected() >= 0)
+            selectMark(-1);
+        else if (m_toolForm->markControls()->tool())
             dropTool();
         else
             onExit();
@@ -346,6 +397,10 @@ void TSnapRectForm::handleKey(QKeyEvent *event)
     case OverlayKeys::Action::ToggleKeyHelp:
         toggleKeyHelp();
         break;
+    case OverlayKeys::Action::Delete:
+        m_editor.removeSelected();
+        showHandles();
+        break;
     case OverlayKeys::Action::Move:
     case OverlayKeys::Action::Resize:
         nudgeSelection(event, action == OverlayKeys::Action::Resize);
@@ -357,6 +412,12 @@ void TSnapRectForm::handleKey(QKeyEvent *event)
 
 void TSnapRectForm::nudgeSelection(const QKeyEvent *event, bool edges)
 {
+    // A selected mark moves rather than the selection.
+    if (!edges && m_editor.selected() >= 0) {
+        m_editor.nudge(OverlayKeys::nudge(event));
+        showHandles();
+        return;
+    }
     // Nothing is selected after a reset.
     if (m_selection.isClear())
         return;
@@ -375,6 +436,8 @@ void TSnapRectForm::chooseTool(MarkTool tool)
     MarkControls *controls = m_toolForm->markControls();
     if (m_selection.isClear())
         return;
+    if (tool != MarkTool::Select)
+        selectMark(-1);
     if (controls->tool() == tool)
         dropTool();
     else
@@ -390,13 +453,20 @@ void TSnapRectForm::dropTool()
 void TSnapRectForm::changeWidth(int by)
 {
     MarkControls *controls = m_toolForm->markControls();
-    controls->setWidth(controls->style().width + by);
-    m_windows.repaint(m_scene.setReadoutNote(QStringLiteral("线宽 %1").arg(controls->style().width)));
+    int width = m_editor.widen(by);
+    if (width == 0) {
+        controls->setWidth(controls->style().width + by);
+        width = controls->style().width;
+    }
+    showHandles();
+    m_windows.repaint(m_scene.setReadoutNote(QStringLiteral("线宽 %1").arg(width)));
     m_widthShown.start();
 }
 
 void TSnapRectForm::undoMark(bool redo)
 {
+    // The step may take the selected mark away.
+    selectMark(-1);
     // A mark being drawn is dropped rather than undone.
     if (m_marks.isDrawing()) {
         m_windows.repaint(m_marks.cancel());
