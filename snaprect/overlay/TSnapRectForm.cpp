@@ -17,6 +17,8 @@
 #include <QWheelEvent>
 #include <QWindow>
 
+#include <utility>
+
 TSnapRectForm::TSnapRectForm(QWidget *parent)
     : QDialog(parent)
     , m_windows(this)
@@ -206,6 +208,7 @@ void TSnapRectForm::pressAt(const QWidget *surface, const QPointF &position)
     const QPoint p = m_windows.toCapture(surface, position);
     MarkControls *controls = m_toolForm->markControls();
     const std::optional<MarkTool> tool = controls->tool();
+    m_selectionPressed = false;
     if (tool && tool != MarkTool::Select) {
         m_windows.repaint(m_marks.begin(*tool, controls->style(), p));
         return;
@@ -213,6 +216,7 @@ void TSnapRectForm::pressAt(const QWidget *surface, const QPointF &position)
     // Elsewhere the select tool only lets the mark go.
     if (pressOnMark(surface, p) || tool)
         return;
+    m_selectionPressed = true;
     const bool grabbed = m_selection.press(p);
     m_windows.setCursor(grabbed ? Qt::SizeAllCursor : Qt::CrossCursor);
     showSelection();
@@ -254,7 +258,7 @@ void TSnapRectForm::pointerMoved(const QWidget *surface, const QMouseEvent *even
     } else if (m_editor.isDragging()) {
         m_editor.dragTo(p);
         showHandles();
-    } else if (event->buttons() != Qt::NoButton && m_toolForm->markControls()->tool() != MarkTool::Select) {
+    } else if (m_selectionPressed && event->buttons() != Qt::NoButton) {
         m_selection.dragTo(p);
         showSelection();
     }
@@ -268,9 +272,9 @@ void TSnapRectForm::releaseAt(QWidget *surface, const QMouseEvent *event)
         m_windows.repaint(m_marks.finish());
         return;
     }
-    // A mark changed, or a click with the select tool: the selection and
-    // the toolbar stay.
-    if (m_editor.isDragging() || m_toolForm->markControls()->tool() == MarkTool::Select) {
+    // A mark changed, or a drag let go by a key (Escape, Delete, Ctrl+Z):
+    // the selection and the toolbar stay.
+    if (!std::exchange(m_selectionPressed, false)) {
         m_editor.release();
         m_windows.setCursor(Qt::ArrowCursor);
         return;

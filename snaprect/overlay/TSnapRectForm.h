@@ -141,6 +141,7 @@ private:
     QDateTime m_taken;              // when m_fullPixmap was grabbed
     Selection m_selection;
     bool m_saveTakesSelection = false;
+    bool m_selectionPressed = false; // the button held went to the selection
     TSnapRectToolForm *m_toolForm;
     OverlayWindows m_windows;
     MarkDocument m_marks;
