@@ -30,8 +30,8 @@ QList<Row> toolRows()
 const QList<Row> &rows()
 {
     static const QList<Row> all = QList<Row>{
-                                      {"方向键", "选区移动一像素"},
-                                      {"Ctrl+方向键", "选区移动十像素"},
+                                      {"方向键", "选区或选中的标注移动一像素"},
+                                      {"Ctrl+方向键", "选区或选中的标注移动十像素"},
                                       {"Shift+方向键", "移动右边或下边"},
                                       {"按住 Shift", "放大镜"},
                                       {"W", "选取指针下的窗口"},
@@ -43,10 +43,11 @@ const QList<Row> &rows()
                                   }
                                   + toolRows()
                                   + QList<Row>{
+                                      {"Delete、Backspace", "删除选中的标注"},
                                       {"[、]、滚轮", "线宽"},
                                       {"Ctrl+Z", "撤销"},
                                       {"Ctrl+Shift+Z、Ctrl+Y", "重做"},
-                                      {"Esc", "放下工具；无工具时退出"},
+                                      {"Esc", "取消选中，放下工具；都无时退出"},
                                       {"Q", "退出截图（未保存的标注先询问）"},
                                       {"F1", "显示或隐藏本帮助"},
                                   };

@@ -92,16 +92,28 @@ QPen roundPen(const QColor &colour, qreal width)
     return QPen(colour, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
 }
 
+MarkStyle bounded(const MarkStyle &style)
+{
+    return MarkStyle{style.colour, qBound(MarkStyle::minimumWidth, style.width, MarkStyle::maximumWidth)};
+}
+
+/// \a v, a coordinate of a shape that stretches from \a fixed to \a from,
+/// where the shape stretches from \a fixed to \a to. A shape without extent
+/// along the axis keeps it.
+int stretched(int v, int fixed, int from, int to)
+{
+    if (from == fixed)
+        return v;
+    return fixed + qRound(qreal(v - fixed) * (to - fixed) / (from - fixed));
+}
+
 /// A freehand stroke through the pixels the pointer passed.
 class PenMark : public Mark
 {
 public:
     PenMark(const MarkStyle &style, const QPoint &start)
-        : m_colour(style.colour)
-        , m_width(style.width)
-        , m_bounds(start, QSize(1, 1))
+        : PenMark(style, start, style.width)
     {
-        m_points << start;
     }
 
     /// Only the new piece of the stroke changes: the rest lies as it was.
@@ -128,8 +140,44 @@ public:
     {
         return area().contains(p) && nearPath(path(area()), m_width, p);
     }
+    QList<QPoint> handles() const override
+    {
+        return {m_bounds.topLeft(), m_bounds.topRight(), m_bounds.bottomRight(), m_bounds.bottomLeft()};
+    }
 
 protected:
+    PenMark(const MarkStyle &style, const QPoint &start, int strokeWidth)
+        : Mark(style)
+        , m_colour(style.colour)
+        , m_width(strokeWidth)
+        , m_bounds(start, QSize(1, 1))
+    {
+        m_points << start;
+    }
+
+    std::unique_ptr<Mark> clone() const override { return std::make_unique<PenMark>(*this); }
+    void shift(const QPoint &d) override
+    {
+        m_points.translate(d);
+        m_bounds.translate(d);
+    }
+    /// The stroke scales with its box, the corner opposite the handle fixed.
+    void takeHandle(int handle, const QPoint &p) override
+    {
+        const QList<QPoint> corners = handles();
+        const QPoint from = corners[handle], fixed = corners[(handle + 2) % 4];
+        for (QPoint &point : m_points)
+            point = QPoint(stretched(point.x(), fixed.x(), from.x(), p.x()), stretched(point.y(), fixed.y(), from.y(), p.y()));
+        m_bounds = m_points.boundingRect();
+    }
+    void takeStyle(const MarkStyle &style) override
+    {
+        m_style = style;
+        m_colour = style.colour;
+        m_width = strokeWidth(style.width);
+    }
+    /// The stroke's width for a style's \a width.
+    virtual int strokeWidth(int width) const { return width; }
     /// The pen for the stroke; the painter is saved and restored around it.
     virtual void preparePainter(QPainter &painter) const { painter.setPen(roundPen(m_colour, m_width)); }
 
@@ -178,11 +226,14 @@ class HighlighterMark : public PenMark
 {
 public:
     HighlighterMark(const MarkStyle &style, const QPoint &start)
-        : PenMark(MarkStyle{style.colour, qMax(12, 4 * style.width)}, start)
+        : PenMark(style, start, wide(style.width))
     {
     }
 
 protected:
+    static int wide(int width) { return qMax(12, 4 * width); }
+    int strokeWidth(int width) const override { return wide(width); }
+    std::unique_ptr<Mark> clone() const override { return std::make_unique<HighlighterMark>(*this); }
     void preparePainter(QPainter &painter) const override
     {
         QColor tint = m_colour;
@@ -197,7 +248,8 @@ class DragMark : public Mark
 {
 public:
     DragMark(const MarkStyle &style, const QPoint &start)
-        : m_colour(style.colour)
+        : Mark(style)
+        , m_colour(style.colour)
         , m_width(style.width)
         , m_start(start)
         , m_end(start)
@@ -215,6 +267,17 @@ public:
 protected:
     /// Where the drag ends when the pointer is at \a p with Shift held.
     virtual QPoint constrained(const QPoint &p) const = 0;
+    void shift(const QPoint &d) override
+    {
+        m_start += d;
+        m_end += d;
+    }
+    void takeStyle(const MarkStyle &style) override
+    {
+        m_style = style;
+        m_colour = style.colour;
+        m_width = style.width;
+    }
 
     QColor m_colour;
     int m_width;
@@ -253,9 +316,12 @@ public:
         path.lineTo(strokePoint(m_end, m_width));
         return nearPath(path, m_width, p);
     }
+    QList<QPoint> handles() const override { return {m_start, m_end}; }
 
 protected:
     QPoint constrained(const QPoint &p) const override { return alongOctant(m_start, p); }
+    std::unique_ptr<Mark> clone() const override { return std::make_unique<LineMark>(*this); }
+    void takeHandle(int handle, const QPoint &p) override { (handle == 0 ? m_start : m_end) = p; }
 
 private:
     bool isAxisAligned() const { return m_start.x() == m_end.x() || m_start.y() == m_end.y(); }
@@ -301,6 +367,9 @@ public:
         return LineMark::contains(p) || head().containsPoint(QPointF(p) + QPointF(0.5, 0.5), Qt::OddEvenFill);
     }
 
+protected:
+    std::unique_ptr<Mark> clone() const override { return std::make_unique<ArrowMark>(*this); }
+
 private:
     /// The head's tip, then its two back corners; never longer than the line.
     QPolygonF head() const
@@ -327,10 +396,45 @@ public:
 
     QRect area() const override { return box(); }
     bool contains(const QPoint &p) const override { return box().contains(p); }
+    /// The corners clockwise from the top left, then the sides' middles
+    /// clockwise from the top.
+    QList<QPoint> handles() const override
+    {
+        const QRect b = box();
+        const QPoint c = b.center();
+        return {b.topLeft(), b.topRight(), b.bottomRight(), b.bottomLeft(),
+                QPoint(c.x(), b.top()), QPoint(b.right(), c.y()), QPoint(c.x(), b.bottom()), QPoint(b.left(), c.y())};
+    }
 
 protected:
     QPoint constrained(const QPoint &p) const override { return squareCorner(m_start, p); }
     QRect box() const { return spanning(m_start, m_end); }
+    /// The sides that the handle moves go to \a p; the box keeps the corner
+    /// it was dragged from, which the mosaic counts its blocks from.
+    void takeHandle(int handle, const QPoint &p) override
+    {
+        // Per handle, the side it moves along each axis: -1 the left or top
+        // one, 1 the right or bottom one, 0 neither.
+        static const QPoint sides[8] = {{-1, -1}, {1, -1}, {1, 1}, {-1, 1}, {0, -1}, {1, 0}, {0, 1}, {-1, 0}};
+        const QRect b = box();
+        int left = b.left(), top = b.top(), right = b.right(), bottom = b.bottom();
+        const QPoint side = sides[handle];
+        if (side.x() < 0)
+            left = p.x();
+        if (side.x() > 0)
+            right = p.x();
+        if (side.y() < 0)
+            top = p.y();
+        if (side.y() > 0)
+            bottom = p.y();
+        const auto place = [](int &start, int &end, int a, int b) {
+            const bool forward = start <= end;
+            start = forward ? qMin(a, b) : qMax(a, b);
+            end = forward ? qMax(a, b) : qMin(a, b);
+        };
+        place(m_start.rx(), m_end.rx(), left, right);
+        place(m_start.ry(), m_end.ry(), top, bottom);
+    }
 };
 
 /// An outline of whole pixels along the inside of the box.
@@ -359,6 +463,9 @@ public:
         return outer.adjusted(-pickTolerance, -pickTolerance, pickTolerance, pickTolerance).contains(p)
             && !outer.adjusted(inset, inset, -inset, -inset).contains(p);
     }
+
+protected:
+    std::unique_ptr<Mark> clone() const override { return std::make_unique<RectangleMark>(*this); }
 };
 
 /// An antialiased outline along the inside of the box.
@@ -396,6 +503,9 @@ public:
         const QPointF at = QPointF(p) + QPointF(0.5, 0.5);
         return band.contains(at) && !(inner.boundingRect().isValid() && inner.contains(at));
     }
+
+protected:
+    std::unique_ptr<Mark> clone() const override { return std::make_unique<EllipseMark>(*this); }
 };
 
 /// The box filled with the colour, opaque whatever the colour's alpha: what
@@ -411,6 +521,9 @@ public:
         solid.setAlpha(255);
         painter.fillRect(box(), solid);
     }
+
+protected:
+    std::unique_ptr<Mark> clone() const override { return std::make_unique<RedactionMark>(*this); }
 };
 
 /// The mean colour of \a block of \a picture, which lies within it.
@@ -479,6 +592,10 @@ public:
         }
     }
 
+protected:
+    /// Moved or resized, the blocks are the mean of what lies under them there.
+    std::unique_ptr<Mark> clone() const override { return std::make_unique<MosaicMark>(*this); }
+
 private:
     QImage m_capture;
 };
@@ -488,11 +605,10 @@ class NumberMark : public Mark
 {
 public:
     NumberMark(const MarkStyle &style, const QPoint &centre)
-        : m_colour(style.colour)
-        , m_radius(10 + 2 * style.width)
+        : Mark(style)
         , m_centre(centre)
     {
-        m_colour.setAlpha(255);
+        takeStyle(style);
     }
 
     QRect extend(const QPoint &p, Qt::KeyboardModifiers) override
@@ -528,6 +644,19 @@ public:
         const QPointF d = QPointF(p) - QPointF(m_centre);
         return QPointF::dotProduct(d, d) <= qreal(m_radius + pickTolerance) * (m_radius + pickTolerance);
     }
+    QList<QPoint> handles() const override { return {}; }
+
+protected:
+    std::unique_ptr<Mark> clone() const override { return std::make_unique<NumberMark>(*this); }
+    void shift(const QPoint &d) override { m_centre += d; }
+    void takeHandle(int, const QPoint &) override {}
+    void takeStyle(const MarkStyle &style) override
+    {
+        m_style = style;
+        m_colour = style.colour;
+        m_colour.setAlpha(255);
+        m_radius = 10 + 2 * style.width;
+    }
 
 private:
     QRectF circle() const
@@ -537,7 +666,7 @@ private:
     }
 
     QColor m_colour;
-    int m_radius;
+    int m_radius = 0;
     QPoint m_centre;
 };
 
@@ -555,6 +684,7 @@ const QList<MarkToolInfo> &markTools()
         {MarkTool::Number, Qt::Key_N, QStringLiteral("序号")},
         {MarkTool::Mosaic, Qt::Key_X, QStringLiteral("马赛克")},
         {MarkTool::Redaction, Qt::Key_D, QStringLiteral("遮盖")},
+        {MarkTool::Select, Qt::Key_V, QStringLiteral("选择")},
     };
     return tools;
 }
@@ -570,7 +700,7 @@ std::optional<MarkTool> markToolForKey(int key)
 
 std::unique_ptr<Mark> Mark::make(MarkTool tool, const MarkStyle &style, const QPoint &start, const QImage &capture)
 {
-    const MarkStyle bounded{style.colour, qBound(MarkStyle::minimumWidth, style.width, MarkStyle::maximumWidth)};
+    const MarkStyle bounded = ::bounded(style);
     switch (tool) {
     case MarkTool::Pen:
         return std::make_unique<PenMark>(bounded, start);
@@ -590,6 +720,30 @@ std::unique_ptr<Mark> Mark::make(MarkTool tool, const MarkStyle &style, const QP
         return std::make_unique<MosaicMark>(bounded, start, capture);
     case MarkTool::Redaction:
         return std::make_unique<RedactionMark>(bounded, start);
+    case MarkTool::Select:
+        break;
     }
     return nullptr;
+}
+
+std::unique_ptr<Mark> Mark::moved(const QPoint &d) const
+{
+    std::unique_ptr<Mark> mark = clone();
+    mark->shift(d);
+    return mark;
+}
+
+std::unique_ptr<Mark> Mark::withHandleAt(int handle, const QPoint &p) const
+{
+    std::unique_ptr<Mark> mark = clone();
+    if (handle >= 0 && handle < handles().size())
+        mark->takeHandle(handle, p);
+    return mark;
+}
+
+std::unique_ptr<Mark> Mark::restyled(const MarkStyle &style) const
+{
+    std::unique_ptr<Mark> mark = clone();
+    mark->takeStyle(bounded(style));
+    return mark;
 }

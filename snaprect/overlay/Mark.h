@@ -23,6 +23,7 @@ enum class MarkTool {
     Number,      ///< N: a filled circle with the next number
     Mosaic,      ///< X: the dragged box in blocks, each the mean of the capture under it
     Redaction,   ///< D: the dragged box filled with the colour
+    Select,      ///< V: picks a placed mark to move, resize, restyle or remove; draws nothing
 };
 
 /// A tool as the user meets it: its key and its name.
@@ -55,14 +56,16 @@ struct MarkStyle {
 /// a mark paints onto a painter whose coordinates are those pixels (whatever
 /// device lies behind it) and tells the area it covers, so that only that
 /// area is repainted. A mark is shaped while it is drawn, by extend(), and
-/// does not change once placed.
+/// does not change once placed: a placed mark is changed by making a new one
+/// from it (moved(), withHandleAt(), restyled()), which an undo step swaps in.
 class Mark
 {
 public:
     virtual ~Mark() = default;
 
     /// Makes the mark of \a tool begun at \a start; \a capture is the picture
-    /// it lies on (implicitly shared: the mosaic reads it).
+    /// it lies on (implicitly shared: the mosaic reads it). None for the
+    /// select tool, which draws nothing.
     static std::unique_ptr<Mark> make(MarkTool tool, const MarkStyle &style, const QPoint &start,
                                       const QImage &capture);
 
@@ -83,4 +86,34 @@ public:
     virtual bool contains(const QPoint &p) const = 0;
     /// Whether the mark shows a number, so that those after it count on.
     virtual bool isNumbered() const { return false; }
+
+    /// The colour and width it was drawn with.
+    MarkStyle style() const { return m_style; }
+    /// The points by which it can be reshaped: a box's corners and the
+    /// middles of its sides, a line's two ends, a stroke's corners (the
+    /// stroke scales with its box); none for a number, which only moves.
+    virtual QList<QPoint> handles() const = 0;
+    /// The mark moved by \a d.
+    std::unique_ptr<Mark> moved(const QPoint &d) const;
+    /// The mark with its handle \a handle (an index into handles()) taken
+    /// to \a p, the other handles' side staying where it was.
+    std::unique_ptr<Mark> withHandleAt(int handle, const QPoint &p) const;
+    /// The mark in \a style, its shape and place kept.
+    std::unique_ptr<Mark> restyled(const MarkStyle &style) const;
+
+protected:
+    explicit Mark(const MarkStyle &style)
+        : m_style(style)
+    {
+    }
+    Mark(const Mark &) = default;
+    Mark &operator=(const Mark &) = delete;
+
+    virtual std::unique_ptr<Mark> clone() const = 0;
+    virtual void shift(const QPoint &d) = 0;
+    virtual void takeHandle(int handle, const QPoint &p) = 0;
+    /// Takes \a style, which style() then returns, into what the mark paints with.
+    virtual void takeStyle(const MarkStyle &style) = 0;
+
+    MarkStyle m_style;
 };

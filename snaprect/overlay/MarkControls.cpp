@@ -34,6 +34,7 @@ const ToolButton toolButtons[] = {
     {MarkTool::Number, "btnNumber", {{31, 31}}, 10},
     {MarkTool::Mosaic, "btnMosaic", {{4, 4}, {59, 59}}, 6},
     {MarkTool::Redaction, "btnRedaction", {{8, 20}, {55, 43}}, 1},
+    {MarkTool::Select, "btnSelect", {{18, 8}, {18, 50}, {28, 41}, {36, 57}, {44, 53}, {36, 38}, {49, 37}}, 0},
 };
 
 struct PaletteColour {
@@ -58,6 +59,16 @@ QIcon toolIcon(const ToolButton &button)
     QImage ground(iconSide, iconSide, QImage::Format_ARGB32_Premultiplied);
     ground.fill(Qt::transparent);
     QPainter painter(&ground);
+    // The select tool draws nothing: its picture is a pointer, its outline
+    // the button's stroke.
+    if (button.tool == MarkTool::Select) {
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(iconInk);
+        painter.drawPolygon(QPolygon(button.stroke));
+        painter.end();
+        return QIcon(QPixmap::fromImage(ground));
+    }
     if (button.tool == MarkTool::Highlighter) {
         for (int y : {24, 32, 40})
             painter.fillRect(QRect(8, y, 48, 3), iconInk);
@@ -232,12 +243,16 @@ void MarkControls::chooseCustomColour()
 {
     const QColor colour = QColorDialog::getColor(style().colour, this, QStringLiteral("自定义颜色"));
     // Cancelled: the colour and its button stay as they were.
-    setColour(colour.isValid() ? colour : style().colour);
+    if (colour.isValid())
+        setColour(colour);
+    else
+        showColour(style().colour);
 }
 
 void MarkControls::setColour(const QColor &colour)
 {
     showColour(colour);
+    emit colourChosen(colour);
     if (colour == style().colour)
         return;
     if (m_tool == MarkTool::Highlighter) {

@@ -48,6 +48,9 @@ signals:
     /// The chosen tool's button was clicked again.
     void toolDropped();
     void styleChanged(const MarkStyle &style);
+    /// A colour was chosen from the palette or the colour dialog, even the
+    /// one chosen already.
+    void colourChosen(const QColor &colour);
     void undoRequested();
     void redoRequested();
 

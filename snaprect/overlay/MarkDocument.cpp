@@ -47,6 +47,36 @@ private:
     int m_index;
 };
 
+/// Swaps one mark for a changed one; undone, the earlier one returns.
+class ReplaceMarkCommand : public QUndoCommand
+{
+public:
+    ReplaceMarkCommand(MarkDocument *document, int index, std::shared_ptr<const Mark> mark)
+        : m_document(document)
+        , m_before(document->m_marks.at(index))
+        , m_after(std::move(mark))
+        , m_index(index)
+    {
+    }
+
+    void redo() override { m_document->swapMark(m_index, m_after); }
+    void undo() override { m_document->swapMark(m_index, m_before); }
+
+    int index() const { return m_index; }
+    /// Leaves \a mark rather than the last one, at once.
+    void amend(std::shared_ptr<const Mark> mark)
+    {
+        m_after = std::move(mark);
+        redo();
+    }
+
+private:
+    MarkDocument *m_document;
+    std::shared_ptr<const Mark> m_before;
+    std::shared_ptr<const Mark> m_after;
+    int m_index;
+};
+
 MarkDocument::MarkDocument(QObject *parent)
     : QObject(parent)
 {
@@ -71,7 +101,7 @@ void MarkDocument::clear()
 QRect MarkDocument::begin(MarkTool tool, const MarkStyle &style, const QPoint &p)
 {
     m_current = Mark::make(tool, style, p, m_capture);
-    return m_current->isDegenerate() ? QRect() : m_current->area();
+    return !m_current || m_current->isDegenerate() ? QRect() : m_current->area();
 }
 
 QRect MarkDocument::extend(const QPoint &p, Qt::KeyboardModifiers modifiers)
@@ -112,6 +142,22 @@ void MarkDocument::remove(int index)
         m_undoStack.push(new RemoveMarkCommand(this, index));
 }
 
+void MarkDocument::replace(int index, std::shared_ptr<const Mark> mark)
+{
+    if (index >= 0 && index < count() && mark)
+        m_undoStack.push(new ReplaceMarkCommand(this, index, std::move(mark)));
+}
+
+void MarkDocument::reshape(int index, std::shared_ptr<const Mark> mark)
+{
+    const int done = m_undoStack.index();
+    const auto *last = done > 0 ? dynamic_cast<const ReplaceMarkCommand *>(m_undoStack.command(done - 1)) : nullptr;
+    if (last && last->index() == index && mark)
+        const_cast<ReplaceMarkCommand *>(last)->amend(std::move(mark));
+    else
+        replace(index, std::move(mark));
+}
+
 void MarkDocument::paintCurrent(QPainter &painter) const
 {
     if (!m_current)
@@ -147,6 +193,15 @@ void MarkDocument::takeMark(int index)
 {
     const QRect area = reach(index);
     m_marks.removeAt(index);
+    redraw(area);
+    emit changed(area);
+}
+
+void MarkDocument::swapMark(int index, const MarkPointer &mark)
+{
+    QRect area = reach(index);
+    m_marks[index] = mark;
+    area |= reach(index);
     redraw(area);
     emit changed(area);
 }

@@ -15,7 +15,7 @@ class QPainter;
 /// picture they make with it.
 ///
 /// Placed marks change only through commands on undoStack(), one per mark
-/// placed or removed; a command holds the mark, never a picture. The capture
+/// placed, removed or changed; a command holds the mark, never a picture. The capture
 /// with the placed marks drawn in is kept as a layer that is redrawn only
 /// where they change, so that a view copies it while the next mark is drawn
 /// rather than painting every mark again; it is made with the first mark and
@@ -67,6 +67,15 @@ public:
     int markAt(const QPoint &p) const;
     /// Removes the placed mark at \a index as one undo step.
     void remove(int index);
+    /// Puts \a mark in the place of the placed mark at \a index, among the
+    /// others as it was, as one undo step.
+    void replace(int index, std::shared_ptr<const Mark> mark);
+    /// As replace(), but when the last step done replaced the mark at
+    /// \a index, changes what that step leaves instead: a drag is one step
+    /// however many moves it makes.
+    void reshape(int index, std::shared_ptr<const Mark> mark);
+    /// The placed mark at \a index, 0 to count() - 1.
+    const Mark &mark(int index) const { return *m_marks.at(index); }
 
     QUndoStack *undoStack() { return &m_undoStack; }
     /// True when no mark is placed.
@@ -96,10 +105,12 @@ signals:
 private:
     friend class PlaceMarkCommand;
     friend class RemoveMarkCommand;
+    friend class ReplaceMarkCommand;
     using MarkPointer = std::shared_ptr<const Mark>;
 
     void insertMark(int index, const MarkPointer &mark);
     void takeMark(int index);
+    void swapMark(int index, const MarkPointer &mark);
     /// The area of the mark at \a index and, when it is numbered, of every
     /// numbered mark after it, whose numbers follow it.
     QRect reach(int index) const;

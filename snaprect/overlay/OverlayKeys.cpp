@@ -55,6 +55,9 @@ Action action(const QKeyEvent *event)
         return Action::SelectWindow;
     case Qt::Key_F1:
         return Action::ToggleKeyHelp;
+    case Qt::Key_Delete:
+    case Qt::Key_Backspace:
+        return Action::Delete;
     default:
         break;
     }

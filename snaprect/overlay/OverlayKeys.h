@@ -15,20 +15,21 @@ namespace OverlayKeys {
 enum class Action {
     None,
     Exit,           // Q
-    Cancel,         // Escape: drops the drawing tool, or leaves as Q without one
+    Cancel,         // Escape: deselects a mark, drops the drawing tool, or leaves as Q without either
     Save,           // S
     ReSelect,       // R
     SaveFullScreen, // F
     Copy,           // Enter, Ctrl+C
     SelectWindow,   // W
     ToggleKeyHelp,  // F1
-    Move,           // an arrow: moves the selection by nudge()
+    Move,           // an arrow: moves the selected mark, or the selection, by nudge()
     Resize,         // Shift+arrow: moves its right or bottom edge by nudge()
     ChooseTool,     // a drawing tool's letter: tool()
     Undo,           // Ctrl+Z
     Redo,           // Ctrl+Shift+Z, Ctrl+Y
     Narrower,       // [: the drawing width less by one
     Wider,          // ]: the drawing width more by one
+    Delete,         // Delete, Backspace: removes the selected mark
 };
 
 /// S, R, F, Q, Escape and the tools' letters act whatever the modifiers;

@@ -31,6 +31,7 @@ void OverlayScene::reset(const QSize &desktop, qreal pixelsPerUnit)
     m_magnifier = Magnifier(pixelsPerUnit);
     m_keyHelp = KeyHelp(pixelsPerUnit);
     m_selection = QRect(-1, -1, 0, 0);
+    m_handles.clear();
     m_magnifying = m_keyHelpShown = m_hintShown = false;
 }
 
@@ -105,6 +106,15 @@ QRegion OverlayScene::setReadoutNote(const QString &note)
     return QRegion(before) + m_readout.area(m_selection, m_desktop);
 }
 
+QRegion OverlayScene::setHandles(const QList<QRect> &squares)
+{
+    QRegion changed;
+    for (const QRect &square : std::as_const(m_handles) + squares)
+        changed += square;
+    m_handles = squares;
+    return changed;
+}
+
 void OverlayScene::paint(QPainter &painter, const QList<QRect> &areas, const QPoint &origin) const
 {
     const QImage &picture = m_marks->marked();
@@ -130,6 +140,11 @@ void OverlayScene::paint(QPainter &painter, const QList<QRect> &areas, const QPo
     for (const QRect &outside : dimmed.subtracted(m_selection.translated(-origin)))
         painter.fillRect(outside, QColor(0, 0, 0, shadeAlpha));
     paintFrame(painter, origin);
+    // White with a dark rim, to be seen on any picture.
+    for (const QRect &square : m_handles) {
+        painter.fillRect(square.translated(-origin), QColor(40, 40, 40));
+        painter.fillRect(square.translated(-origin).adjusted(1, 1, -1, -1), Qt::white);
+    }
     if (m_hintShown)
         m_keyHelp.paintHint(painter, m_hintScreen, origin);
     if (m_keyHelpShown)

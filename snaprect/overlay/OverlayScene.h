@@ -4,6 +4,7 @@
 #include "Magnifier.h"
 #include "SelectionReadout.h"
 
+#include <QList>
 #include <QRect>
 #include <QRegion>
 
@@ -11,8 +12,8 @@ class MarkDocument;
 class QPainter;
 
 /// What the overlay shows, in the capture's pixels: the frozen picture with
-/// its marks and the one being drawn, dimmed outside the selection, the selection's frame and size, the key
-/// panel or the hint at it, and the magnifier. Each change returns the part
+/// its marks and the one being drawn, dimmed outside the selection, the selection's frame and size, the
+/// handles of a selected mark, the key panel or the hint at it, and the magnifier. Each change returns the part
 /// of the capture that must be painted again, so that the windows repaint
 /// only that.
 class OverlayScene
@@ -36,6 +37,8 @@ public:
     QRegion setHint(bool shown, const QRect &screen);
     /// A word after the selection's size; none when empty.
     QRegion setReadoutNote(const QString &note);
+    /// The squares that show a selected mark's handles; none when empty.
+    QRegion setHandles(const QList<QRect> &squares);
 
     /// The selection with its frame, which lies just past its last column and row.
     QRect selectionArea() const;
@@ -63,6 +66,7 @@ private:
     QPoint m_keyHelpCentre;
     bool m_hintShown = false;
     QRect m_hintScreen;
+    QList<QRect> m_handles;
     bool m_magnifying = false;  // while Shift is held
     QPoint m_pointer;           // in the capture's pixels, at the last move
 };

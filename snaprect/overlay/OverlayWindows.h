@@ -47,6 +47,8 @@ public:
     /// Where the toolbar lies, in the capture's pixels; empty while it is hidden.
     QRect toolbarArea() const;
 
+    /// The capture's pixels per unit of \a surface.
+    qreal scaleOf(const QWidget *surface) const;
     /// \a position in \a surface's units, in the capture's pixels.
     QPoint toCapture(const QWidget *surface, const QPointF &position) const;
     /// Where \a event happened in the units of its window, with the fraction
@@ -83,7 +85,6 @@ public:
 private:
     QPoint originOf(const QWidget *surface) const;
     QRect toLocal(const QWidget *surface, const QRect &area) const;
-    qreal scaleOf(const QWidget *surface) const;
     QWidget *surfaceAt(const QPoint &p, QWidget *fallback) const;
     QWidget *surfaceUnderToolbar() const;
     void keepToolbarAbove(QWidget *surface);

@@ -19,6 +19,8 @@
 #include <QWheelEvent>
 #include <QWindow>
 
+#include <utility>
+
 namespace {
 
 // How near the selection's frame a press takes hold of an edge, in the
@@ -46,6 +48,7 @@ TSnapRectForm::TSnapRectForm(QWidget *parent)
     : QDialog(parent)
     , m_windows(this)
     , m_scene(&m_marks)
+    , m_editor(&m_marks)
 {
     setWindowFlags(Qt::FramelessWindowHint);
     setWindowTitle(QStringLiteral("Framzel－局部截图"));
@@ -68,6 +71,7 @@ TSnapRectForm::TSnapRectForm(QWidget *parent)
     controls->watchUndoStack(m_marks.undoStack());
     connect(controls, &MarkControls::undoRequested, this, [this] { undoMark(false); });
     connect(controls, &MarkControls::redoRequested, this, [this] { undoMark(true); });
+    connect(controls, &MarkControls::colourChosen, this, [this](const QColor &colour) { m_editor.recolour(colour); });
     connect(&m_marks, &MarkDocument::changed, this, [this](const QRect &area) { m_windows.repaint(area); });
     m_widthShown.setSingleShot(true);
     m_widthShown.setInterval(1500);
@@ -175,6 +179,7 @@ void TSnapRectForm::onSave()
 void TSnapRectForm::onReSelect()
 {
     // The marks stay; the tools are for a selection.
+    selectMark(-1);
     dropTool();
     m_selection.clear();
     showSelection();
@@ -277,15 +282,59 @@ void TSnapRectForm::pressAt(const QWidget *surface, const QPointF &position)
     dismissHint();
     const QPoint p = m_windows.toCapture(surface, position);
     MarkControls *controls = m_toolForm->markControls();
-    if (controls->tool()) {
-        m_windows.repaint(m_marks.begin(*controls->tool(), controls->style(), p));
+    const std::optional<MarkTool> tool = controls->tool();
+    m_selectionPressed = false;
+    if (tool && tool != MarkTool::Select) {
+        m_windows.repaint(m_marks.begin(*tool, controls->style(), p));
         return;
     }
-    const Qt::CursorShape shape = m_selection.shapeAt(p, edgeReach(surface));
-    m_selection.press(p, edgeReach(surface));
+    if (tool) {
+        // Elsewhere the select tool only lets the mark go.
+        pressOnMark(surface, p);
+        return;
+    }
+    // With no tool, a press near the selection's frame takes the frame
+    // unless it lands on the selected mark: a mark drawn along the frame
+    // must not hide the edges from the hand.
+    const int reach = edgeReach(surface);
+    const Qt::CursorShape shape = m_selection.shapeAt(p, reach);
+    const bool onFrame = shape != Qt::SizeAllCursor && shape != Qt::CrossCursor;
+    if ((!onFrame || m_editor.selected() >= 0) && pressOnMark(surface, p))
+        return;
+    m_editor.select(-1);
+    showHandles();
+    m_selectionPressed = true;
+    m_selection.press(p, reach);
     m_windows.setCursor(shape);
     showSelection();
     m_windows.hideToolbar();
+}
+
+bool TSnapRectForm::pressOnMark(const QWidget *surface, const QPoint &p)
+{
+    const bool grabbed = m_editor.press(p, MarkEditor::grabRadius(m_windows.scaleOf(surface), surface->devicePixelRatio()));
+    showHandles();
+    if (grabbed)
+        m_windows.setCursor(Qt::SizeAllCursor);
+    return grabbed;
+}
+
+void TSnapRectForm::doubleClickAt(const QWidget *surface, const QPointF &position)
+{
+    // Qt gives the second press of a double-click here rather than as a
+    // press: it picks as the first did.
+    pressAt(surface, position);
+}
+
+void TSnapRectForm::selectMark(int index)
+{
+    m_editor.select(index);
+    showHandles();
+}
+
+void TSnapRectForm::showHandles()
+{
+    m_windows.repaint(m_scene.setHandles(m_editor.squares()));
 }
 
 void TSnapRectForm::pointerMoved(const QWidget *surface, const QMouseEvent *event)
@@ -293,7 +342,10 @@ void TSnapRectForm::pointerMoved(const QWidget *surface, const QMouseEvent *even
     const QPoint p = m_windows.toCapture(surface, OverlayWindows::exactPosition(event));
     if (m_marks.isDrawing()) {
         m_windows.repaint(m_marks.extend(p, event->modifiers()));
-    } else if (event->buttons() != Qt::NoButton) {
+    } else if (m_editor.isDragging()) {
+        m_editor.dragTo(p);
+        showHandles();
+    } else if (m_selectionPressed && event->buttons() != Qt::NoButton) {
         m_selection.dragTo(p);
         showSelection();
     } else {
@@ -307,6 +359,13 @@ void TSnapRectForm::releaseAt(QWidget *surface, const QMouseEvent *event)
     // A mark placed; the toolbar stays where it is.
     if (m_marks.isDrawing()) {
         m_windows.repaint(m_marks.finish());
+        return;
+    }
+    // A mark changed, or a drag let go by a key (Escape, Delete, Ctrl+Z):
+    // the selection and the toolbar stay.
+    if (!std::exchange(m_selectionPressed, false)) {
+        m_editor.release();
+        m_windows.setCursor(Qt::ArrowCursor);
         return;
     }
     const bool drawn = m_selection.release();
@@ -345,6 +404,11 @@ void TSnapRectForm::mouseMoveEvent(QMouseEvent *event)
 {
     pointerMoved(this, event);
     QDialog::mouseMoveEvent(event);
+}
+
+void TSnapRectForm::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    doubleClickAt(this, OverlayWindows::exactPosition(event));
 }
 
 void TSnapRectForm::mouseReleaseEvent(QMouseEvent *event)
@@ -391,7 +455,9 @@ void TSnapRectForm::handleKey(QKeyEvent *event)
         onExit();
         break;
     case OverlayKeys::Action::Cancel:
-        if (m_toolForm->markControls()->tool())
+        if (m_editor.selected() >= 0)
+            selectMark(-1);
+        else if (m_toolForm->markControls()->tool())
             dropTool();
         else
             onExit();
@@ -425,6 +491,10 @@ void TSnapRectForm::handleKey(QKeyEvent *event)
     case OverlayKeys::Action::ToggleKeyHelp:
         toggleKeyHelp();
         break;
+    case OverlayKeys::Action::Delete:
+        m_editor.removeSelected();
+        showHandles();
+        break;
     case OverlayKeys::Action::Move:
     case OverlayKeys::Action::Resize:
         nudgeSelection(event, action == OverlayKeys::Action::Resize);
@@ -436,6 +506,12 @@ void TSnapRectForm::handleKey(QKeyEvent *event)
 
 void TSnapRectForm::nudgeSelection(const QKeyEvent *event, bool edges)
 {
+    // A selected mark moves rather than the selection.
+    if (!edges && m_editor.selected() >= 0) {
+        m_editor.nudge(OverlayKeys::nudge(event));
+        showHandles();
+        return;
+    }
     // Nothing is selected after a reset.
     if (m_selection.isClear())
         return;
@@ -454,6 +530,8 @@ void TSnapRectForm::chooseTool(MarkTool tool)
     MarkControls *controls = m_toolForm->markControls();
     if (m_selection.isClear())
         return;
+    if (tool != MarkTool::Select)
+        selectMark(-1);
     if (controls->tool() == tool)
         dropTool();
     else
@@ -469,13 +547,20 @@ void TSnapRectForm::dropTool()
 void TSnapRectForm::changeWidth(int by)
 {
     MarkControls *controls = m_toolForm->markControls();
-    controls->setWidth(controls->style().width + by);
-    m_windows.repaint(m_scene.setReadoutNote(QStringLiteral("线宽 %1").arg(controls->style().width)));
+    int width = m_editor.widen(by);
+    if (width == 0) {
+        controls->setWidth(controls->style().width + by);
+        width = controls->style().width;
+    }
+    showHandles();
+    m_windows.repaint(m_scene.setReadoutNote(QStringLiteral("线宽 %1").arg(width)));
     m_widthShown.start();
 }
 
 void TSnapRectForm::undoMark(bool redo)
 {
+    // The step may take the selected mark away.
+    selectMark(-1);
     // A mark being drawn is dropped rather than undone.
     if (m_marks.isDrawing()) {
         m_windows.repaint(m_marks.cancel());

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "MarkDocument.h"
+#include "MarkEditor.h"
 #include "OverlayScene.h"
 #include "OverlayWindows.h"
 #include "Selection.h"
@@ -27,8 +28,9 @@ class TSnapRectToolForm;
 /// that what is saved is exactly what lies under the rectangle on the
 /// screens, whatever their scaling. With a drawing tool chosen, a drag
 /// draws a mark over the picture instead, which what is saved or copied
-/// shows too. The form wires the pieces: the Selection, the MarkDocument of
-/// the marks, the OverlayScene that paints them, the OverlayWindows that
+/// shows too; with the select tool, or with none on a placed mark, a press
+/// picks the mark to change. The form wires the pieces: the Selection, the
+/// MarkDocument of the marks, the MarkEditor that changes them, the OverlayScene that paints them, the OverlayWindows that
 /// show it on each screen and place the toolbar, and the OverlayKeys.
 class TSnapRectForm : public QDialog
 {
@@ -91,6 +93,7 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
     void wheelEvent(QWheelEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void keyReleaseEvent(QKeyEvent *event) override;
@@ -106,6 +109,11 @@ private:
     // positions in their own units.
     friend class TSnapRectSurface;
     void pressAt(const QWidget *surface, const QPointF &position);
+    void doubleClickAt(const QWidget *surface, const QPointF &position);
+    /// A press on a placed mark, with the select tool or none: picks it.
+    bool pressOnMark(const QWidget *surface, const QPoint &p);
+    void selectMark(int index);
+    void showHandles();
     void pointerMoved(const QWidget *surface, const QMouseEvent *event);
     void releaseAt(QWidget *surface, const QMouseEvent *event);
     void paintSurface(QWidget *surface, const QRegion &region) const;
@@ -142,10 +150,12 @@ private:
     QDateTime m_taken;              // when m_fullPixmap was grabbed
     Selection m_selection;
     bool m_saveTakesSelection = false;
+    bool m_selectionPressed = false; // the button held went to the selection
     TSnapRectToolForm *m_toolForm;
     OverlayWindows m_windows;
     MarkDocument m_marks;
     OverlayScene m_scene;
+    MarkEditor m_editor;
     QTimer m_widthShown;            // the width in the readout, after a change
     bool m_paintedWhole = false;    // since the last show
     int m_windowsToExpose = 0;      // before the toolbar window is shown

@@ -36,6 +36,11 @@ void TSnapRectSurface::mouseMoveEvent(QMouseEvent *event)
     QWidget::mouseMoveEvent(event);
 }
 
+void TSnapRectSurface::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    m_form->doubleClickAt(this, OverlayWindows::exactPosition(event));
+}
+
 void TSnapRectSurface::mouseReleaseEvent(QMouseEvent *event)
 {
     m_form->releaseAt(this, event);

@@ -303,7 +303,8 @@ private slots:
     // "close" (the window manager's, of the overlay), "answer K" (key K on the question), "magnify x,y" (Shift held there: the
     // pixel shows enlarged, undimmed), "key K" on the overlay, "tool K" on the
     // toolbar, "save NAME", "apart", "dimmed" and "panel" (see verifyShown()),
-    // "draw K x,y x,y" (see marked(); Ctrl+Z and Ctrl+Y undo and redo them);
+    // "draw K x,y x,y" (see marked(); Ctrl+Z and Ctrl+Y undo and redo them), "edit x,y x,y as K x,y x,y"
+    // (a drag that leaves the last mark drawn as after "as");
     // before "局部", "window x,y,w,h" opens a window there that shows what the root shows.
     void gestures_data()
     {
@@ -334,6 +335,14 @@ private slots:
         QTest::newRow("M, N, X and D draw; N numbers") << drag + "draw m 110,120 290,125;draw n 130,200 130,200;draw x 150,110 250,180;"
                                                           "draw n 160,220 160,220;draw d 200,190 280,240;key s;save a.png"
                                                        << "a.png=100,100,200,150";
+        QTest::newRow("V, a click, a corner dragged: saved at the new size")
+            << drag + "draw b 150,110 250,160;key v;click 250,160;edit 250,160 280,200 as b 150,110 280,200;key s;save a.png"
+            << "a.png=100,100,200,150";
+        QTest::newRow("no tool, a mark dragged: saved at its new place")
+            << drag + "draw e 150,110 250,160;key e;edit 150,135 170,165 as e 170,140 270,190;key s;save a.png"
+            << "a.png=100,100,200,150";
+        QTest::newRow("no tool, a box along the frame: the frame's edge moves")
+            << drag + "draw b 100,100 299,249;key b;drag 100,150 90,150;key s;save a.png" << "a.png=90,100,210,150";
         QTest::newRow("undone to the capture, redone, R keeps the marks")
             << drag + "draw b 120,120 200,200;draw x 150,150 250,230;key ctrl+z;key ctrl+z;key s;save a.png;key ctrl+y;key r;key f;save b.png"
             << "a.png=100,100,200,150 b.png=all";
@@ -418,7 +427,10 @@ private slots:
                 drag(word[2], word[3]);
                 marks.append(step.mid(5));
             }
-            else if (word[0] == "save") {
+            else if (word[0] == "edit") {
+                drag(word[1], word[2]);
+                marks.last() = step.section(" as ", 1);
+            } else if (word[0] == "save") {
                 QVERIFY2(save(word[1]), qPrintable(step));
                 saved.insert(word[1], marked(marks));
             } else if (word[0] == "apart" || word[0] == "dimmed" || word[0] == "panel")

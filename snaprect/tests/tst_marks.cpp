@@ -1,6 +1,7 @@
 #include "SaveSettings.h"
 #include "overlay/MarkControls.h"
 #include "overlay/MarkDocument.h"
+#include "overlay/MarkEditor.h"
 
 #include <Pictures.h>
 
@@ -12,26 +13,48 @@ namespace {
 const QSize captureSize(200, 120);
 const QColor ink(10, 200, 30);
 
+QList<QPoint> pointsOf(const QString &text)
+{
+    QList<QPoint> points;
+    for (const QString &point : text.split('-'))
+        points << QPoint(point.section(',', 0, 0).toInt(), point.section(',', 1).toInt());
+    return points;
+}
+
 /// Draws the mark of \a step, a tool's key, "@" and the points of a drag
 /// ("B@10,10-50,40"; a trailing "+" holds Shift), up to the release;
 /// \a shown sees the area to repaint at each point.
 void draw(MarkDocument &document, const QString &step, int width = 3,
           const std::function<void(const QRect &)> &shown = [](const QRect &) {})
 {
-    QList<QPoint> points;
-    for (const QString &point : step.mid(2).remove('+').split('-'))
-        points << QPoint(point.section(',', 0, 0).toInt(), point.section(',', 1).toInt());
+    const QList<QPoint> points = pointsOf(step.mid(2).remove('+'));
     shown(document.begin(MarkTool(QString("PLABEMNXD").indexOf(step[0])), MarkStyle{ink, width}, points.first()));
     for (const QPoint &p : points.mid(1))
         shown(document.extend(p, step.endsWith('+') ? Qt::ShiftModifier : Qt::NoModifier));
 }
 
-/// Plays \a script on \a document: "undo", "redo", "del:I" (removes mark I)
-/// or a mark drawn as draw() draws it, and released.
-void play(MarkDocument &document, const QString &script, int width = 3)
+/// Plays \a script on \a document: "undo", "redo", "del:I" (removes mark I),
+/// a mark drawn as draw() draws it, and released, or with \a editor
+/// "grab:" and a drag's points (a press, the moves, the release),
+/// "nudge:x,y", "delete", "recolour" or "wider".
+void play(MarkDocument &document, const QString &script, int width = 3, MarkEditor *editor = nullptr)
 {
     for (const QString &step : script.split(' ', Qt::SkipEmptyParts)) {
-        if (step == "undo")
+        const QList<QPoint> points = pointsOf(step.section(':', 1));
+        if (step.startsWith("grab:")) {
+            editor->press(points.first(), MarkEditor::grabRadius(1, 1));
+            for (const QPoint &p : points.mid(1))
+                editor->dragTo(p);
+            editor->release();
+        } else if (step.startsWith("nudge:"))
+            editor->nudge(points.first());
+        else if (step == "delete")
+            editor->removeSelected();
+        else if (step == "recolour")
+            editor->recolour(Qt::blue);
+        else if (step == "wider")
+            editor->widen(2);
+        else if (step == "undo")
             document.undoStack()->undo();
         else if (step == "redo")
             document.undoStack()->redo();
@@ -162,6 +185,23 @@ private slots:
         QTest::newRow("a mark after an undo drops the step undone") << "N@20,20 N@60,20 undo N@100,20 redo" << "N@20,20 N@100,20";
         QTest::newRow("clicks with tools that need a drag place nothing") << "B@30,30 L@40,40 X@9,9 D@1,1 A@5,5" << "";
         QTest::newRow("a mark under a removed one shows again") << "A@10,100-150,20 D@60,30-120,90 del:1" << "A@10,100-150,20";
+        QTest::newRow("a drag moves a mark in one step")
+            << "B@20,20-80,60 E@100,20-150,60 grab:20,40-30,50-45,70 undo" << "B@20,20-80,60 E@100,20-150,60";
+        QTest::newRow("moved, a mosaic shows what lies under it there, above what it was above")
+            << "B@100,80-150,110 X@10,10-60,40 grab:30,20-130,60" << "B@100,80-150,110 X@110,50-160,80";
+        QTest::newRow("a corner handle resizes, the far corner stays")
+            << "B@20,20-80,60 grab:20,40 grab:80,60-100,90-110,95" << "B@20,20-110,95";
+        QTest::newRow("a side dragged past the other turns the mosaic's blocks")
+            << "X@20,20-80,60 grab:20,40 grab:50,20-50,90" << "X@20,60-80,90";
+        QTest::newRow("a line's start dragged past its end")
+            << "L@10,100-150,20 grab:80,60 grab:10,100-170,110" << "L@170,110-150,20";
+        QTest::newRow("a stroke scales with its box") << "P@10,10-30,30-50,10 grab:30,30 grab:50,30-90,50" << "P@10,10-50,50-90,10";
+        QTest::newRow("a number moves") << "N@40,40 grab:40,40-60,70" << "N@60,70";
+        QTest::newRow("nudges, each a step") << "B@20,20-80,60 grab:20,40 nudge:1,0 nudge:10,1 undo" << "B@21,20-81,60";
+        QTest::newRow("deleted, the numbers after it follow")
+            << "N@20,20 N@60,20 N@100,20 grab:60,20 delete" << "N@20,20 N@100,20";
+        QTest::newRow("recoloured and widened, each a step") << "E@40,40-90,70 grab:40,55 recolour wider undo undo"
+                                                             << "E@40,40-90,70";
     }
     void stepsMatchTheMarksThatRemain()
     {
@@ -169,13 +209,14 @@ private slots:
         QFETCH(QString, remaining);
         MarkDocument document;
         document.setCapture(m_capture);
+        MarkEditor editor(&document);
         // Each step changes no pixel beyond the areas it announces.
         QRegion announced;
         connect(&document, &MarkDocument::changed, this, [&](const QRect &area) { announced += area; });
         for (const QString &step : script.split(' ')) {
             const QImage before = document.picture(m_capture.rect());
             announced = QRegion();
-            play(document, step);
+            play(document, step, 3, &editor);
             const QImage after = document.picture(m_capture.rect());
             for (int y = 0; y < captureSize.height(); ++y) {
                 for (int x = 0; x < captureSize.width(); ++x)
@@ -207,6 +248,28 @@ private slots:
         document.setCapture(m_capture);
         play(document, "B@10,10-60,50 E@80,10-150,60 N@100,90 P@10,80-60,110 L@150,100-190,70 D@30,5-50,15");
         QCOMPARE(document.markAt(p), index);
+    }
+
+    // A handle of a selected mark grabs as far off at every scale, in
+    // device pixels, which the capture's are.
+    void handleGrabsAtTheSameDevicePixelDistance_data()
+    {
+        QTest::addColumn<qreal>("scale");
+        for (const qreal scale : {1.0, 1.5, 2.0})
+            QTest::addRow("scale %g", scale) << scale;
+    }
+    void handleGrabsAtTheSameDevicePixelDistance()
+    {
+        QFETCH(qreal, scale);
+        MarkDocument document;
+        document.setCapture(m_capture);
+        play(document, "B@20,20-80,60");
+        MarkEditor editor(&document);
+        const int radius = MarkEditor::grabRadius(scale, scale);
+        editor.select(0);
+        QVERIFY(editor.press(QPoint(86, 54), radius));
+        editor.select(0);
+        QVERIFY(!editor.press(QPoint(87, 60), radius));
     }
 
     void surfaceShowsWhatIsSaved_data()
