@@ -263,6 +263,15 @@ private slots:
         QVERIFY(QTest::qWaitFor([&] { return !(served = pasted()).isNull() && served.size() != QSize(400, 300); }, 15000));
         QCOMPARE(served, m_desktop.copy(300, 200, 300, 200));
         QVERIFY2(program.waitForFinished(30000) && program.exitCode() == 0, program.readAllStandardError());
+        // Another program's copy before anyone read ours takes it over,
+        // which is no failure; a refusal would be one.
+        program.start(SNAPRECT_BINARY, {"--region"});
+        QTRY_VERIFY_WITH_TIMEOUT(grim().pixel(300, 200) != m_desktop.pixel(300, 200), 15000);
+        QVERIFY(drag({300, 200}, {600, 400}) && wtype("-k Return"));
+        QProcess types;
+        QTRY_VERIFY_WITH_TIMEOUT((types.start("wl-paste", {"--list-types"}), types.waitForFinished() && types.readAll() == "image/png\n"), 15000);
+        QVERIFY(QProcess::execute("wl-copy", {"--paste-once", "taken"}) == 0);
+        QVERIFY2(program.waitForFinished(30000) && program.exitCode() == 0, program.readAllStandardError());
     }
 
     void portalAnswers_data()
