@@ -122,6 +122,11 @@ public:
         m_png.clear();
     }
     bool wasRead() const { return m_read; }
+    /// The window system has told this process that the picture is the
+    /// clipboard's now (on Wayland: the compositor sent the selection back
+    /// to the focused client that set it).
+    bool isConfirmed() const { return m_confirmed; }
+    void confirm() { m_confirmed = true; }
     QByteArray png() const
     {
         if (m_png.isEmpty())
@@ -151,6 +156,7 @@ private:
     QPixmap m_picture;
     mutable QByteArray m_png;
     mutable bool m_read = false;
+    bool m_confirmed = false;
 };
 
 ClipboardServer::~ClipboardServer()
@@ -163,8 +169,20 @@ ClipboardServer::~ClipboardServer()
 
 void ClipboardServer::serveHere(const QPixmap &picture)
 {
-    m_served = new ServedPicture(picture);
-    QGuiApplication::clipboard()->setMimeData(m_served);
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    auto *served = new ServedPicture(picture);
+    m_served = served;
+    clipboard->setMimeData(served);
+    // X11 has answered by now: Qt asks the server who owns the selection.
+    // Wayland answers later, by sending the new selection to the focused
+    // client that set it; the change signal of setMimeData() itself, before
+    // the connection, is Qt's alone.
+    if (!QGuiApplication::platformName().startsWith(QLatin1String("wayland")) && clipboard->ownsClipboard())
+        served->confirm();
+    connect(clipboard, &QClipboard::dataChanged, served, [clipboard, served] {
+        if (clipboard->ownsClipboard() && clipboard->mimeData() == served)
+            served->confirm();
+    });
 }
 
 QString ClipboardServer::handOver(const QPixmap &picture)
@@ -186,34 +204,56 @@ QString ClipboardServer::handOver(const QPixmap &picture)
     }
     if (answer != QLatin1String(notOfferedAnswer))
         return answer;
-    if (servedHere)
+    if (!servedHere)
+        return QStringLiteral("此桌面只让有键盘焦点的窗口设置剪贴板（没有 wlr-data-control），"
+                              "没有窗口的截图命令做不到；请改用 --full --output - | wl-copy。");
+    if (!wasRefused())
         return {};
-    return QStringLiteral("此桌面只让有键盘焦点的窗口设置剪贴板（没有 wlr-data-control），"
-                          "没有窗口的截图命令做不到；请改用 --full --output - | wl-copy。");
+    // Told now, and not once more when the program ends.
+    m_served->release();
+    m_served.clear();
+    return refusal();
 }
 
 QString ClipboardServer::keep()
 {
+    if (!m_served || m_served->wasRead())
+        return {};
     QClipboard *clipboard = QGuiApplication::clipboard();
-    const auto safe = [this, clipboard] { return !m_served || m_served->wasRead() || !clipboard->ownsClipboard(); };
-    if (safe())
+    if (clipboard->ownsClipboard()) {
+        // Out of the user's way meanwhile.
+        for (QWindow *window : QGuiApplication::topLevelWindows())
+            window->hide();
+        QEventLoop wait;
+        connect(m_served, &ServedPicture::read, &wait, &QEventLoop::quit);
+        connect(clipboard, &QClipboard::dataChanged, &wait, [&] {
+            if (!clipboard->ownsClipboard())
+                wait.quit();
+        });
+        QTimer::singleShot(managerWaitMs, &wait, &QEventLoop::quit);
+        wait.exec();
+    }
+    if (m_served->wasRead())
         return {};
-    // Out of the user's way meanwhile.
-    for (QWindow *window : QGuiApplication::topLevelWindows())
-        window->hide();
-    QEventLoop wait;
-    connect(m_served, &ServedPicture::read, &wait, &QEventLoop::quit);
-    connect(clipboard, &QClipboard::dataChanged, &wait, [&] {
-        if (safe())
-            wait.quit();
-    });
-    QTimer::singleShot(managerWaitMs, &wait, &QEventLoop::quit);
-    wait.exec();
-    if (safe())
-        return {};
-    return QStringLiteral("此桌面不让没有窗口的程序保管剪贴板（没有 wlr-data-control），也没有剪贴板管理器在 %1 秒内"
-                          "取走图像：程序结束后剪贴板是空的。")
-        .arg(managerWaitMs / 1000);
+    if (clipboard->ownsClipboard())
+        return QStringLiteral("此桌面不让没有窗口的程序保管剪贴板（没有 wlr-data-control），也没有剪贴板管理器在 %1 秒内"
+                              "取走图像：程序结束后剪贴板是空的。")
+            .arg(managerWaitMs / 1000);
+    // Lost once the window system had confirmed it: another program took
+    // the clipboard over.
+    return wasRefused() ? refusal() : QString();
+}
+
+bool ClipboardServer::wasRefused() const
+{
+    return m_served && !m_served->wasRead() && !m_served->isConfirmed() && !QGuiApplication::clipboard()->ownsClipboard();
+}
+
+QString ClipboardServer::refusal()
+{
+    // Wayland cancels the selection of a client that has no longer the
+    // keyboard focus, or that names an outdated input event.
+    return QStringLiteral("无法保住剪贴板：窗口系统没有接受本程序设置的剪贴板（复制时窗口可能已失去键盘焦点），剪贴板是空的。");
 }
 
 int serveClipboard(const QString &farEnd)

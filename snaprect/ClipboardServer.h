@@ -44,6 +44,11 @@ signals:
     void handedOver();
 
 private:
+    /// The picture served here was lost before the window system confirmed
+    /// it: it was never the clipboard's.
+    bool wasRefused() const;
+    static QString refusal();
+
     QPointer<ServedPicture> m_served;
     bool m_handingOver = false;
 };
