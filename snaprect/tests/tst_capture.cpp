@@ -163,10 +163,11 @@ class tst_Capture : public QObject
         if (typed != shown)
             QTRY_VERIFY_WITH_TIMEOUT(pinyin(), 15000);
         // xdotool types a line break as a key of no text, and all that
-        // follows "type" as text.
+        // follows "type" as text; it types a CJK character by remapping a
+        // key, which a program under load may read after the next remap.
         const QStringList lines = typed.split('\n');
         for (qsizetype i = 0; typed != "-" && i < lines.size(); ++i)
-            X11::xdotool(QStringList{"key", "Return"}.mid(0, i ? 2 : 0) + QStringList{"type", lines[i]});
+            X11::xdotool(QStringList{"key", "Return"}.mid(0, i ? 2 : 0) + QStringList{"type", "--delay", "100", lines[i]});
         if (typed == "-" || typed != shown)
             X11::xdotool(typed == "-" ? QStringList{"key", "ctrl+a", "BackSpace"} : QStringList{"key", "space"});
         changeShown(around, [&] {
