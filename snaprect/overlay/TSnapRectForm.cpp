@@ -258,9 +258,9 @@ void TSnapRectForm::closeEvent(QCloseEvent *event)
 
 Qt::CursorShape TSnapRectForm::cursorAt(const QWidget *surface, const QPoint &p) const
 {
-    // A drawing tool draws wherever it is pressed.
-    if (m_toolForm->markControls()->tool())
-        return Qt::CrossCursor;
+    // A drawing tool draws wherever it is pressed; the text tool types there.
+    if (const std::optional<MarkTool> tool = m_toolForm->markControls()->tool())
+        return tool == MarkTool::Text ? Qt::IBeamCursor : Qt::CrossCursor;
     return m_selection.shapeAt(p, edgeReach(surface));
 }
 
