@@ -44,6 +44,8 @@ const QList<Row> &rows()
                                   + toolRows()
                                   + QList<Row>{
                                       {"Delete、Backspace", "删除选中的标注"},
+                                      {"文字框中 Ctrl+Enter", "放下文字（Enter 换行）"},
+                                      {"双击文字", "重新编辑文字"},
                                       {"[、]、滚轮", "线宽"},
                                       {"Ctrl+Z", "撤销"},
                                       {"Ctrl+Shift+Z、Ctrl+Y", "重做"},

@@ -1,5 +1,6 @@
 #include "Mark.h"
 
+#include <QFontMetricsF>
 #include <QPaintEngine>
 #include <QPainter>
 #include <QPainterPath>
@@ -670,7 +671,98 @@ private:
     QPoint m_centre;
 };
 
+/// Lines of text in the Song face, the first line's box with its top-left
+/// corner at the pixel clicked. Its area holds the ink of every glyph, also
+/// those that reach beyond their advance or come from a fallback face. It
+/// moves and takes another style, but has no handles: its size is the width's.
+class TextMark : public Mark
+{
+public:
+    explicit TextMark(const MarkText &text)
+        : Mark(bounded(text.style))
+        , m_text(text)
+    {
+        takeStyle(m_style);
+    }
+
+    QRect extend(const QPoint &, Qt::KeyboardModifiers) override { return QRect(); }
+    bool isDegenerate() const override { return m_text.text.trimmed().isEmpty(); }
+    void paint(QPainter &painter, int) const override
+    {
+        painter.save();
+        painter.setFont(m_font);
+        painter.setPen(m_text.style.colour);
+        const QFontMetricsF metrics(m_font);
+        const QStringList lines = m_text.text.split('\n');
+        for (qsizetype i = 0; i < lines.size(); ++i)
+            painter.drawText(baseline(metrics, int(i)), lines[i]);
+        painter.restore();
+    }
+    QRect area() const override { return m_area; }
+    /// Anywhere on its lines' box, also between the glyphs.
+    bool contains(const QPoint &p) const override
+    {
+        return m_box.adjusted(-pickTolerance, -pickTolerance, pickTolerance, pickTolerance).contains(p);
+    }
+    QList<QPoint> handles() const override { return {}; }
+    std::optional<MarkText> text() const override { return m_text; }
+
+protected:
+    std::unique_ptr<Mark> clone() const override { return std::make_unique<TextMark>(*this); }
+    void shift(const QPoint &d) override
+    {
+        m_text.topLeft += d;
+        m_box.translate(d);
+        m_area.translate(d);
+    }
+    void takeHandle(int, const QPoint &) override {}
+    void takeStyle(const MarkStyle &style) override
+    {
+        m_style = style;
+        m_text.style = style;
+        m_font = MarkText::font(style.width);
+        measure();
+    }
+
+private:
+    /// Where line \a line starts on its baseline. Lines follow at the face's
+    /// line spacing, as in an editor.
+    QPointF baseline(const QFontMetricsF &metrics, int line) const
+    {
+        return QPointF(m_text.topLeft) + QPointF(0, metrics.ascent() + line * metrics.lineSpacing());
+    }
+    void measure()
+    {
+        const QFontMetricsF metrics(m_font);
+        QRectF box(QPointF(m_text.topLeft), QSizeF(0, 0));
+        QRectF ink = box;
+        const QStringList lines = m_text.text.split('\n');
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            const QPointF baseline = this->baseline(metrics, int(i));
+            box |= QRectF(baseline.x(), baseline.y() - metrics.ascent(), metrics.horizontalAdvance(lines[i]),
+                          metrics.lineSpacing());
+            if (!lines[i].isEmpty())
+                ink |= metrics.boundingRect(lines[i]).translated(baseline);
+        }
+        m_box = box.toAlignedRect();
+        m_area = ink.toAlignedRect().adjusted(-edgeMargin, -edgeMargin, edgeMargin, edgeMargin);
+    }
+
+    MarkText m_text;
+    QFont m_font;
+    QRect m_box;  // the lines' boxes, from the top of the first to the bottom of the last
+    QRect m_area; // their ink and its antialiased edge
+};
+
 } // namespace
+
+QFont MarkText::font(int width)
+{
+    // The application's font, as the numbers take it: a window's may differ.
+    QFont font;
+    font.setPixelSize(14 + 2 * qBound(MarkStyle::minimumWidth, width, MarkStyle::maximumWidth));
+    return font;
+}
 
 const QList<MarkToolInfo> &markTools()
 {
@@ -685,6 +777,7 @@ const QList<MarkToolInfo> &markTools()
         {MarkTool::Mosaic, Qt::Key_X, QStringLiteral("马赛克")},
         {MarkTool::Redaction, Qt::Key_D, QStringLiteral("遮盖")},
         {MarkTool::Select, Qt::Key_V, QStringLiteral("选择")},
+        {MarkTool::Text, Qt::Key_T, QStringLiteral("文字")},
     };
     return tools;
 }
@@ -722,6 +815,9 @@ std::unique_ptr<Mark> Mark::make(MarkTool tool, const MarkStyle &style, const QP
         return std::make_unique<RedactionMark>(bounded, start);
     case MarkTool::Select:
         break;
+    case MarkTool::Text:
+        // Typed into a box rather than drawn: nothing until makeText().
+        return makeText(MarkText{QString(), start, bounded});
     }
     return nullptr;
 }
@@ -746,4 +842,9 @@ std::unique_ptr<Mark> Mark::restyled(const MarkStyle &style) const
     std::unique_ptr<Mark> mark = clone();
     mark->takeStyle(bounded(style));
     return mark;
+}
+
+std::unique_ptr<Mark> Mark::makeText(const MarkText &text)
+{
+    return std::make_unique<TextMark>(text);
 }

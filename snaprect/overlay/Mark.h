@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QFont>
 #include <QImage>
 #include <QList>
 #include <QPoint>
@@ -24,6 +25,7 @@ enum class MarkTool {
     Mosaic,      ///< X: the dragged box in blocks, each the mean of the capture under it
     Redaction,   ///< D: the dragged box filled with the colour
     Select,      ///< V: picks a placed mark to move, resize, restyle or remove; draws nothing
+    Text,        ///< T: lines typed into a box opened by a click
 };
 
 /// A tool as the user meets it: its key and its name.
@@ -52,6 +54,24 @@ struct MarkStyle {
     bool operator==(const MarkStyle &other) const { return colour == other.colour && width == other.width; }
 };
 
+/// What a text mark shows, where and how: to place one, or to open a placed
+/// one again.
+struct MarkText {
+    QString text;    ///< its lines, separated by '\n'
+    QPoint topLeft;  ///< of its first line's box, in the capture's pixels
+    MarkStyle style; ///< its colour, and its size by the width
+
+    bool operator==(const MarkText &other) const
+    {
+        return text == other.text && topLeft == other.topLeft && style == other.style;
+    }
+
+    /// The face of a text of \a width: the application's (the Song face the
+    /// program sets), 14 + 2 × width pixels high, so that a line takes
+    /// about 20 pixels at the default width.
+    static QFont font(int width);
+};
+
 /// One mark drawn over a capture. Everything is in the capture's pixels:
 /// a mark paints onto a painter whose coordinates are those pixels (whatever
 /// device lies behind it) and tells the area it covers, so that only that
@@ -68,6 +88,10 @@ public:
     /// select tool, which draws nothing.
     static std::unique_ptr<Mark> make(MarkTool tool, const MarkStyle &style, const QPoint &start,
                                       const QImage &capture);
+
+    /// Makes the text mark of \a text; one without any visible character
+    /// is degenerate.
+    static std::unique_ptr<Mark> makeText(const MarkText &text);
 
     /// Takes the pointer, held with \a modifiers, to \a p; returns the area
     /// whose pixels may have changed (a stroke's new piece, a box's old and
@@ -86,6 +110,8 @@ public:
     virtual bool contains(const QPoint &p) const = 0;
     /// Whether the mark shows a number, so that those after it count on.
     virtual bool isNumbered() const { return false; }
+    /// What a text mark shows; none for other marks.
+    virtual std::optional<MarkText> text() const { return std::nullopt; }
 
     /// The colour and width it was drawn with.
     MarkStyle style() const { return m_style; }

@@ -35,6 +35,7 @@ const ToolButton toolButtons[] = {
     {MarkTool::Mosaic, "btnMosaic", {{4, 4}, {59, 59}}, 6},
     {MarkTool::Redaction, "btnRedaction", {{8, 20}, {55, 43}}, 1},
     {MarkTool::Select, "btnSelect", {{18, 8}, {18, 50}, {28, 41}, {36, 57}, {44, 53}, {36, 38}, {49, 37}}, 0},
+    {MarkTool::Text, "btnText", {{6, 4}}, 19},
 };
 
 struct PaletteColour {
@@ -79,8 +80,10 @@ QIcon toolIcon(const ToolButton &button)
         painter.fillRect(ground.rect(), gradient);
     }
     const QColor colour = button.tool == MarkTool::Highlighter ? QColor(Qt::yellow) : iconInk;
-    const std::unique_ptr<Mark> mark = Mark::make(button.tool, MarkStyle{colour, button.width},
-                                                  button.stroke.first(), ground.copy());
+    const MarkStyle style{colour, button.width};
+    const std::unique_ptr<Mark> mark = button.tool == MarkTool::Text
+        ? Mark::makeText(MarkText{QStringLiteral("文"), button.stroke.first(), style})
+        : Mark::make(button.tool, style, button.stroke.first(), ground.copy());
     for (const QPoint &p : button.stroke.mid(1))
         mark->extend(p, Qt::NoModifier);
     mark->paint(painter, 1);

@@ -95,6 +95,7 @@ void MarkDocument::clear()
     m_undoStack.clear();
     m_marks.clear();
     m_current.reset();
+    m_setAside = -1;
     m_marked = QImage();
 }
 
@@ -113,11 +114,15 @@ QRect MarkDocument::finish()
 {
     if (!m_current)
         return QRect();
-    std::unique_ptr<Mark> mark = std::move(m_current);
-    const QRect area = mark->area();
-    if (!mark->isDegenerate())
-        m_undoStack.push(new PlaceMarkCommand(this, std::move(mark)));
+    const QRect area = m_current->area();
+    place(std::move(m_current));
     return area;
+}
+
+void MarkDocument::place(std::unique_ptr<Mark> mark)
+{
+    if (mark && !mark->isDegenerate())
+        m_undoStack.push(new PlaceMarkCommand(this, std::move(mark)));
 }
 
 QRect MarkDocument::cancel()
@@ -156,6 +161,20 @@ void MarkDocument::reshape(int index, std::shared_ptr<const Mark> mark)
         const_cast<ReplaceMarkCommand *>(last)->amend(std::move(mark));
     else
         replace(index, std::move(mark));
+}
+
+void MarkDocument::setSetAside(int index)
+{
+    if (index == m_setAside)
+        return;
+    QRect area;
+    for (int each : {m_setAside, index}) {
+        if (each >= 0 && each < count())
+            area |= m_marks[each]->area();
+    }
+    m_setAside = index;
+    redraw(area);
+    emit changed(area);
 }
 
 void MarkDocument::paintCurrent(QPainter &painter) const
@@ -248,10 +267,11 @@ void MarkDocument::redraw(const QRect &area)
         painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
         painter.setClipRect(dirty);
         int number = 0;
-        for (const MarkPointer &mark : std::as_const(m_marks)) {
+        for (qsizetype i = 0; i < m_marks.size(); ++i) {
+            const MarkPointer &mark = m_marks[i];
             if (mark->isNumbered())
                 ++number;
-            if (mark->area().intersects(dirty))
+            if (i != m_setAside && mark->area().intersects(dirty))
                 mark->paint(painter, number);
         }
     }

@@ -63,6 +63,10 @@ public:
     QRect cancel();
     bool isDrawing() const { return m_current != nullptr; }
 
+    /// Places \a mark on top of the others as one undo step, unless it has
+    /// nothing to show (an empty text).
+    void place(std::unique_ptr<Mark> mark);
+
     /// The index of the topmost placed mark at \a p, or -1.
     int markAt(const QPoint &p) const;
     /// Removes the placed mark at \a index as one undo step.
@@ -76,6 +80,10 @@ public:
     void reshape(int index, std::shared_ptr<const Mark> mark);
     /// The placed mark at \a index, 0 to count() - 1.
     const Mark &mark(int index) const { return *m_marks.at(index); }
+    /// Leaves the placed mark at \a index out of marked() while it is being
+    /// changed where the user sees it (a text opened again in its box); -1
+    /// for none. Not an undo step: the change that follows is.
+    void setSetAside(int index);
 
     QUndoStack *undoStack() { return &m_undoStack; }
     /// True when no mark is placed.
@@ -121,5 +129,6 @@ private:
     QImage m_marked;
     QList<MarkPointer> m_marks;
     std::unique_ptr<Mark> m_current;
+    int m_setAside = -1;
     QUndoStack m_undoStack;
 };

@@ -148,6 +148,16 @@ int OverlayWindows::toCapture(const QWidget *surface, int devicePixels) const
     return std::max(1, int(std::lround(devicePixels * scaleOf(surface) / surface->devicePixelRatioF())));
 }
 
+QPointF OverlayWindows::toSurface(const QWidget *surface, const QPoint &p) const
+{
+    return QPointF(p - originOf(surface)) / scaleOf(surface);
+}
+
+QWidget *OverlayWindows::surfaceAt(const QPoint &p) const
+{
+    return surfaceAt(p, m_form);
+}
+
 QPointF OverlayWindows::exactPosition(const QMouseEvent *event)
 {
     // Qt 6.4 rounds position() to whole units, which at scale 2 skips every

@@ -51,6 +51,10 @@ public:
     qreal scaleOf(const QWidget *surface) const;
     /// \a position in \a surface's units, in the capture's pixels.
     QPoint toCapture(const QWidget *surface, const QPointF &position) const;
+    /// \a p, in the capture's pixels, in \a surface's units.
+    QPointF toSurface(const QWidget *surface, const QPoint &p) const;
+    /// The window that shows \a p, in the capture's pixels; the form where none does.
+    QWidget *surfaceAt(const QPoint &p) const;
     /// Where \a event happened in the units of its window, with the fraction
     /// that the window system gave: at scale 1.5 or 2 every device pixel is
     /// then one that the pointer can reach.

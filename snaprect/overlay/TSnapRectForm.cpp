@@ -49,6 +49,7 @@ TSnapRectForm::TSnapRectForm(QWidget *parent)
     , m_windows(this)
     , m_scene(&m_marks)
     , m_editor(&m_marks)
+    , m_text(&m_marks, &m_windows)
 {
     setWindowFlags(Qt::FramelessWindowHint);
     setWindowTitle(QStringLiteral("Framzel－局部截图"));
@@ -167,6 +168,7 @@ void TSnapRectForm::releaseWindowMemory()
 
 void TSnapRectForm::onSave()
 {
+    m_text.place();
     if (m_saveTakesSelection) {
         takeSelection();
         return;
@@ -187,6 +189,7 @@ void TSnapRectForm::onReSelect()
 
 void TSnapRectForm::fullScreenSave()
 {
+    m_text.place();
     if (!saveImage(m_windows.dialogParent(), pictureOf(QRect()), m_taken).isEmpty())
         markSaved();
     takeKeyboardBack();
@@ -209,6 +212,7 @@ void TSnapRectForm::markSaved()
 
 void TSnapRectForm::takeSelection()
 {
+    m_text.place();
     m_marks.undoStack()->setClean();
     emit selectionTaken(pictureOf(selectionRect()));
     leave();
@@ -216,6 +220,8 @@ void TSnapRectForm::takeSelection()
 
 void TSnapRectForm::onExit()
 {
+    // What is typed counts among the marks asked about.
+    m_text.place();
     if (!mayDropMarks())
         return;
     leave();
@@ -232,6 +238,7 @@ bool TSnapRectForm::mayDropMarks()
 
 void TSnapRectForm::leave()
 {
+    m_text.close();
     close();
     m_toolForm->close();
     releasePictures();
@@ -251,9 +258,9 @@ void TSnapRectForm::closeEvent(QCloseEvent *event)
 
 Qt::CursorShape TSnapRectForm::cursorAt(const QWidget *surface, const QPoint &p) const
 {
-    // A drawing tool draws wherever it is pressed.
-    if (m_toolForm->markControls()->tool())
-        return Qt::CrossCursor;
+    // A drawing tool draws wherever it is pressed; the text tool types there.
+    if (const std::optional<MarkTool> tool = m_toolForm->markControls()->tool())
+        return tool == MarkTool::Text ? Qt::IBeamCursor : Qt::CrossCursor;
     return m_selection.shapeAt(p, edgeReach(surface));
 }
 
@@ -277,13 +284,25 @@ void TSnapRectForm::dismissHint()
     m_windows.repaint(m_scene.setHint(false, m_windows.primaryArea()));
 }
 
-void TSnapRectForm::pressAt(const QWidget *surface, const QPointF &position)
+void TSnapRectForm::pressAt(QWidget *surface, const QPointF &position)
 {
     dismissHint();
     const QPoint p = m_windows.toCapture(surface, position);
     MarkControls *controls = m_toolForm->markControls();
     const std::optional<MarkTool> tool = controls->tool();
     m_selectionPressed = false;
+    // A press beside the open box places its text, and does nothing else;
+    // with the text tool, one opens a box, but on a placed text it waits
+    // for the double-click that opens that text again.
+    if (m_text.isOpen()) {
+        m_text.place();
+        return;
+    }
+    if (tool == MarkTool::Text) {
+        if (m_text.textAt(p) < 0)
+            m_text.open(surface, p, controls->style());
+        return;
+    }
     if (tool && tool != MarkTool::Select) {
         m_windows.repaint(m_marks.begin(*tool, controls->style(), p));
         return;
@@ -319,11 +338,19 @@ bool TSnapRectForm::pressOnMark(const QWidget *surface, const QPoint &p)
     return grabbed;
 }
 
-void TSnapRectForm::doubleClickAt(const QWidget *surface, const QPointF &position)
+void TSnapRectForm::doubleClickAt(QWidget *surface, const QPointF &position)
 {
-    // Qt gives the second press of a double-click here rather than as a
-    // press: it picks as the first did.
-    pressAt(surface, position);
+    // A double-click on a placed text with the text or the select tool, or
+    // none, opens it again. Qt gives the second press of any other here
+    // rather than as a press: it picks as the first did.
+    const int text = m_text.textAt(m_windows.toCapture(surface, position));
+    const std::optional<MarkTool> tool = m_toolForm->markControls()->tool();
+    if (text >= 0 && !m_text.isOpen() && (!tool || tool == MarkTool::Text || tool == MarkTool::Select)) {
+        selectMark(-1);
+        editText(text);
+    } else {
+        pressAt(surface, position);
+    }
 }
 
 void TSnapRectForm::selectMark(int index)
@@ -532,14 +559,17 @@ void TSnapRectForm::chooseTool(MarkTool tool)
         return;
     if (tool != MarkTool::Select)
         selectMark(-1);
-    if (controls->tool() == tool)
+    if (controls->tool() == tool) {
         dropTool();
-    else
+    } else {
+        m_text.place();
         controls->setTool(tool);
+    }
 }
 
 void TSnapRectForm::dropTool()
 {
+    m_text.place();
     m_windows.repaint(m_marks.cancel());
     m_toolForm->markControls()->dropTool();
 }
@@ -561,7 +591,11 @@ void TSnapRectForm::undoMark(bool redo)
 {
     // The step may take the selected mark away.
     selectMark(-1);
-    // A mark being drawn is dropped rather than undone.
+    // A mark being drawn, or a text being typed, is dropped rather than undone.
+    if (m_text.isOpen()) {
+        m_text.close();
+        return;
+    }
     if (m_marks.isDrawing()) {
         m_windows.repaint(m_marks.cancel());
         return;
@@ -570,6 +604,11 @@ void TSnapRectForm::undoMark(bool redo)
         m_marks.undoStack()->redo();
     else
         m_marks.undoStack()->undo();
+}
+
+void TSnapRectForm::editText(int markIndex)
+{
+    m_text.edit(markIndex);
 }
 
 void TSnapRectForm::selectWindowUnderPointer()

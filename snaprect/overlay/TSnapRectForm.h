@@ -5,6 +5,7 @@
 #include "OverlayScene.h"
 #include "OverlayWindows.h"
 #include "Selection.h"
+#include "TextEditing.h"
 
 #include <QDateTime>
 #include <QDialog>
@@ -69,6 +70,10 @@ public:
     /// Makes S and the toolbar's save button do what the copy keys do,
     /// rather than open the save dialog.
     void setSaveTakesSelection(bool takes) { m_saveTakesSelection = takes; }
+    /// Opens the placed text mark at \a markIndex again in its box, as a
+    /// double-click on it does; placed, the text replaces the mark as one
+    /// undo step, and an emptied one removes it.
+    void editText(int markIndex);
 
 signals:
     /// Ctrl+C, Enter or the copy button: \a picture, the selection (the whole capture when
@@ -108,8 +113,8 @@ private:
     // The surfaces pass their mouse, keys and painting to these, with
     // positions in their own units.
     friend class TSnapRectSurface;
-    void pressAt(const QWidget *surface, const QPointF &position);
-    void doubleClickAt(const QWidget *surface, const QPointF &position);
+    void pressAt(QWidget *surface, const QPointF &position);
+    void doubleClickAt(QWidget *surface, const QPointF &position);
     /// A press on a placed mark, with the select tool or none: picks it.
     bool pressOnMark(const QWidget *surface, const QPoint &p);
     void selectMark(int index);
@@ -156,6 +161,7 @@ private:
     MarkDocument m_marks;
     OverlayScene m_scene;
     MarkEditor m_editor;
+    TextEditing m_text;
     QTimer m_widthShown;            // the width in the readout, after a change
     bool m_paintedWhole = false;    // since the last show
     int m_windowsToExpose = 0;      // before the toolbar window is shown

@@ -112,7 +112,8 @@ class tst_Capture : public QObject
 
     // The desktop with \a marks drawn in as the overlay draws them: each
     // "K x,y x,y", the tool of key K dragged between the two (a click where
-    // they are one), in the colour and width that the program starts with.
+    // they are one), or "t x,y TEXT", in the colour and width that the
+    // program starts with.
     QImage marked(const QStringList &marks) const
     {
         QImage picture = m_desktop;
@@ -122,11 +123,65 @@ class tst_Capture : public QObject
             const QStringList word = each.split(' ');
             MarkControls controls;
             controls.setTool(*markToolForKey(word[0].toUpper().front().unicode()));
-            const auto mark = Mark::make(*controls.tool(), controls.style(), rectangle(word[1]).topLeft(), m_desktop);
-            mark->extend(rectangle(word[2]).topLeft(), Qt::NoModifier);
+            const QPoint start = rectangle(word[1]).topLeft();
+            const auto mark = word[0] == "t" ? Mark::makeText(MarkText{word[2], start, controls.style()})
+                                             : Mark::make(*controls.tool(), controls.style(), start, m_desktop);
+            if (word[0] != "t")
+                mark->extend(rectangle(word[2]).topLeft(), Qt::NoModifier);
             mark->paint(painter, mark->isNumbered() ? ++number : 0);
         }
         return picture;
+    }
+
+    // Does \a act and waits until the screen shows \a area otherwise: a text
+    // box opened or gone, before keys meant for it or for the overlay.
+    static void changeShown(const QRect &area, const std::function<void()> &act)
+    {
+        const QImage before = X11::screenPicture(area);
+        act();
+        QTRY_VERIFY_WITH_TIMEOUT(X11::screenPicture(area) != before, 15000);
+    }
+
+    // "write x,y TEXT END" or "reopen x,y TEXT END": a click with the text
+    // tool (a double-click on a placed text) at x,y, TEXT typed ("-" erases
+    // the box; "nihao=你好" types nihao and a space through pinyin), then END,
+    // a key or "click:x,y"; \a marks follow.
+    void writeText(const QStringList &word, QStringList &marks)
+    {
+        const QRect around(rectangle(word[1]).topLeft() - QPoint(12, 12), QSize(120, 50));
+        changeShown(around, [&] {
+            X11::xdotool(QString("mousemove %1 sleep 0.5 click --repeat %2 1").arg(QString(word[1]).replace(',', ' '))
+                             .arg(word[0] == "reopen" ? 2 : 1).split(' '));
+        });
+        const QString typed = word[2].section('=', 0, 0), shown = word[2].section('=', -1);
+        // Pinyin for the box, once the input method sees it focused.
+        const auto pinyin = [] {
+            QProcess remote;
+            remote.start("fcitx5-remote", {});
+            return QProcess::execute("fcitx5-remote", {"-o"}) == 0 && remote.waitForFinished() && remote.readAll() == "2\n";
+        };
+        if (typed != shown)
+            QTRY_VERIFY_WITH_TIMEOUT(pinyin(), 15000);
+        // xdotool types a line break as a key of no text, and all that
+        // follows "type" as text; it types a CJK character by remapping a
+        // key, which a program under load may read after the next remap.
+        const QStringList lines = typed.split('\n');
+        for (qsizetype i = 0; typed != "-" && i < lines.size(); ++i)
+            X11::xdotool(QStringList{"key", "Return"}.mid(0, i ? 2 : 0) + QStringList{"type", "--delay", "100", lines[i]});
+        if (typed == "-" || typed != shown)
+            X11::xdotool(typed == "-" ? QStringList{"key", "ctrl+a", "BackSpace"} : QStringList{"key", "space"});
+        changeShown(around, [&] {
+            X11::xdotool(word[3].startsWith("click:") ? QString("mousemove %1 click 1").arg(word[3].mid(6).replace(',', ' ')).split(' ')
+                                                      : QStringList{"key", word[3]});
+        });
+        if (word[3] == "Escape" || (typed == "-" && word[0] == "write"))
+            return;
+        if (word[0] == "write")
+            marks.append(QString("t %1 %2").arg(word[1], shown));
+        else if (typed == "-")
+            marks.removeLast();
+        else
+            marks.last() += shown;
     }
 
     void magnify(const QPoint &p)
@@ -207,6 +262,8 @@ private slots:
     {
         if (QTest::currentTestFunction() == QLatin1String("commandLine"))
             return;
+        if (QByteArray(QTest::currentDataTag()).contains("input method") && qgetenv("QT_IM_MODULE") != "fcitx")
+            QSKIP("typed through fcitx5 by tst_capture_input_method only");
         m_program.setProcessChannelMode(QProcess::ForwardedChannels);
         m_program.start(SNAPRECT_BINARY, {});
         m_main = X11::waitForWindow("Framzel");
@@ -273,12 +330,15 @@ private slots:
         press("shift+Right");
         // A rectangle and a mosaic across the seam, on the grid of Qt's units.
         const QPoint a = rectangle(ends[0]).topLeft(), b = rectangle(ends[1]).topLeft();
-        const QStringList marks{QString("b %1,%2 %3,%4").arg(a.x() + 24).arg(a.y() + 24).arg(b.x() - 24).arg(b.y() - 24),
-                                QString("x %1,%2 %3,%4").arg(a.x() + 48).arg(a.y() + 36).arg(b.x() - 48).arg(b.y() - 36)};
-        for (const QString &mark : marks) {
+        // And a text, typed at the device pixel clicked whatever the scale.
+        QStringList marks{QString("b %1,%2 %3,%4").arg(a.x() + 24).arg(a.y() + 24).arg(b.x() - 24).arg(b.y() - 24),
+                          QString("x %1,%2 %3,%4").arg(a.x() + 48).arg(a.y() + 36).arg(b.x() - 48).arg(b.y() - 36)};
+        for (const QString &mark : QStringList(marks)) {
             press(mark.section(' ', 0, 0));
             drag(mark.section(' ', 1, 1), mark.section(' ', 2, 2));
         }
+        press("t");
+        writeText({"write", QString("%1,%2").arg(a.x() + 31).arg(a.y() + 29), "ab你好", "ctrl+Return"}, marks);
         const QImage shown = marked(marks);
         QImage expected = shown;
         const int k = qMax(1, qRound(qApp->devicePixelRatio()));
@@ -304,7 +364,7 @@ private slots:
     // pixel shows enlarged, undimmed), "key K" on the overlay, "tool K" on the
     // toolbar, "save NAME", "apart", "dimmed" and "panel" (see verifyShown()),
     // "draw K x,y x,y" (see marked(); Ctrl+Z and Ctrl+Y undo and redo them), "edit x,y x,y as K x,y x,y"
-    // (a drag that leaves the last mark drawn as after "as");
+    // (a drag that leaves the last mark drawn as after "as"), "write" and "reopen" (see writeText());
     // before "局部", "window x,y,w,h" opens a window there that shows what the root shows.
     void gestures_data()
     {
@@ -343,6 +403,17 @@ private slots:
             << "a.png=100,100,200,150";
         QTest::newRow("no tool, a box along the frame: the frame's edge moves")
             << drag + "draw b 100,100 299,249;key b;drag 100,150 90,150;key s;save a.png" << "a.png=90,100,210,150";
+        QTest::newRow("T writes Latin and CJK, Return breaks the line, S and Q go into the box")
+            << drag + "key t;write 150,130 ab你好s\nq ctrl+Return;key s;save a.png" << "a.png=100,100,200,150";
+        QTest::newRow("Escape drops the box only, a click beside places, an empty box nothing")
+            << drag + "key t;write 150,130 gone Escape;write 120,200 你好 click:280,230;write 200,120 - click:280,230;key s;save a.png"
+            << "a.png=100,100,200,150";
+        QTest::newRow("a double-click with T opens a text again, emptied it goes")
+            << drag + "key t;write 150,130 ab ctrl+Return;reopen 153,135 你 ctrl+Return;write 150,180 cd ctrl+Return;"
+                      "reopen 152,185 - ctrl+Return;key s;save a.png"
+            << "a.png=100,100,200,150";
+        QTest::newRow("input method: nihao and a space through pinyin")
+            << drag + "key t;write 150,130 nihao=你好 ctrl+Return;key Return" << "gone clipboard=100,100,200,150";
         QTest::newRow("undone to the capture, redone, R keeps the marks")
             << drag + "draw b 120,120 200,200;draw x 150,150 250,230;key ctrl+z;key ctrl+z;key s;save a.png;key ctrl+y;key r;key f;save b.png"
             << "a.png=100,100,200,150 b.png=all";
@@ -422,6 +493,11 @@ private slots:
                 X11::xdotool({"mousemove", word[1].section(',', 0, 0), word[1].section(',', 1)});
             else if (word[0] == "magnify")
                 magnify(rectangle(word[1]).topLeft());
+            else if (word[0] == "write" || word[0] == "reopen") {
+                writeText(word, marks);
+                if (QTest::currentTestFailed())
+                    return;
+            }
             else if (word[0] == "draw") {
                 press(word[1]);
                 drag(word[2], word[3]);
@@ -450,7 +526,7 @@ private slots:
                 clickMainButton("btnExit");
                 QVERIFY(m_program.waitForFinished(10000));
                 QCOMPARE(printedPicture("xclip", {"-selection", "clipboard", "-t", "image/png", "-o"}),
-                         m_desktop.copy(rectangle(expected.section('=', 1))));
+                         marked(marks).copy(rectangle(expected.section('=', 1))));
             }
             return;
         }

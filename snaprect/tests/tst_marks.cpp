@@ -34,14 +34,21 @@ void draw(MarkDocument &document, const QString &step, int width = 3,
 }
 
 /// Plays \a script on \a document: "undo", "redo", "del:I" (removes mark I),
-/// a mark drawn as draw() draws it, and released, or with \a editor
-/// "grab:" and a drag's points (a press, the moves, the release),
+/// "T@x,y:TEXT" (places a text there), "edit:I:T@x,y:TEXT" (puts it in the
+/// place of mark I), a mark drawn as draw() draws it, and released, or with
+/// \a editor "grab:" and a drag's points (a press, the moves, the release),
 /// "nudge:x,y", "delete", "recolour" or "wider".
 void play(MarkDocument &document, const QString &script, int width = 3, MarkEditor *editor = nullptr)
 {
     for (const QString &step : script.split(' ', Qt::SkipEmptyParts)) {
         const QList<QPoint> points = pointsOf(step.section(':', 1));
-        if (step.startsWith("grab:")) {
+        const QString text = step.section("T@", 1);
+        auto mark = Mark::makeText(MarkText{text.section(':', 1), pointsOf(text.section(':', 0, 0)).first(), {ink, width}});
+        if (step.startsWith("T@"))
+            document.place(std::move(mark));
+        else if (step.startsWith("edit:"))
+            document.replace(step.section(':', 1, 1).toInt(), std::move(mark));
+        else if (step.startsWith("grab:")) {
             editor->press(points.first(), MarkEditor::grabRadius(1, 1));
             for (const QPoint &p : points.mid(1))
                 editor->dragTo(p);
@@ -202,6 +209,12 @@ private slots:
             << "N@20,20 N@60,20 N@100,20 grab:60,20 delete" << "N@20,20 N@100,20";
         QTest::newRow("recoloured and widened, each a step") << "E@40,40-90,70 grab:40,55 recolour wider undo undo"
                                                              << "E@40,40-90,70";
+        QTest::newRow("texts of several lines, replaced and undone") << "T@10,10:你好\ngy N@60,20 edit:0:T@30,60:ab\n\n长j undo"
+                                                                   << "T@10,10:你好\ngy N@60,20";
+        QTest::newRow("a text replaced, redone, numbers unchanged") << "N@20,20 T@10,10:x N@60,20 edit:1:T@5,85:Wj字 undo redo"
+                                                                  << "N@20,20 T@5,85:Wj字 N@60,20";
+        QTest::newRow("an empty text places nothing") << "T@10,10: T@30,30:\n" << "";
+        QTest::newRow("a text moves whole, between its lines too") << "T@10,10:ab\n你 grab:14,30-40,60" << "T@36,40:ab\n你";
     }
     void stepsMatchTheMarksThatRemain()
     {
@@ -239,6 +252,8 @@ private slots:
         QTest::newRow("a stroke") << QPoint(35, 95) << 3;
         QTest::newRow("beside a slanting line") << QPoint(170, 87) << 4;
         QTest::newRow("a redaction over a rectangle") << QPoint(40, 10) << 5;
+        QTest::newRow("a text, between its lines") << QPoint(164, 26) << 6;
+        QTest::newRow("beside a text") << QPoint(185, 10) << -1;
     }
     void pickingFindsTheMarkUnderThePointer()
     {
@@ -246,7 +261,7 @@ private slots:
         QFETCH(int, index);
         MarkDocument document;
         document.setCapture(m_capture);
-        play(document, "B@10,10-60,50 E@80,10-150,60 N@100,90 P@10,80-60,110 L@150,100-190,70 D@30,5-50,15");
+        play(document, "B@10,10-60,50 E@80,10-150,60 N@100,90 P@10,80-60,110 L@150,100-190,70 D@30,5-50,15 T@160,5:a\nb");
         QCOMPARE(document.markAt(p), index);
     }
 
