@@ -1,3 +1,5 @@
+#include "AppConstants.h"
+#include "StartUp.h"
 #include "overlay/Mark.h"
 #include "overlay/TSnapRectForm.h"
 #include "overlay/TSnapRectToolForm.h"
@@ -111,6 +113,9 @@ class tst_Wayland : public QObject
         wl_display_roundtrip(m_display);
         m_pointer = zwlr_virtual_pointer_manager_v1_create_virtual_pointer(manager, nullptr);
         wl_display_roundtrip(m_display);
+        // The program's font, in which the marks write their texts.
+        registerFontSubstitutes();
+        QGuiApplication::setFont(appFont);
         const QList<QScreen *> screens = QGuiApplication::screens();
         m_scale = qreal(grim().width()) / m_layout.width();
         const QImage pattern = patternPicture(scaled(m_layout).size());
@@ -159,6 +164,7 @@ private slots:
         QTest::newRow("left of the seam, a pixel left, the right edge back, S")
             << QLine(-300, -100, -60, 80) << "Left -M shift -k Right -m shift -k s";
         QTest::newRow("across the seam, B draws a rectangle, S") << QLine(-150, -100, 170, 120) << "b s";
+        QTest::newRow("across the seam, T types a text, S") << QLine(-150, -100, 170, 120) << "t s";
         QTest::newRow("whole desktop from the overlay, F") << QLine(-150, -100, 170, 120) << "f";
         QTest::newRow("Enter copies, the copy outlives 退出") << QLine(-150, -100, 170, 120) << "Return";
     }
@@ -191,6 +197,13 @@ private slots:
             drawn->extend(mark.p2() * m_scale, Qt::NoModifier);
             QPainter painter(&shown);
             drawn->paint(painter, 0);
+            key = key.mid(2);
+        }
+        // "t s": a text typed at the mark's first corner and placed, then S.
+        if (key.startsWith("t ")) {
+            QVERIFY(wtype("-k t") && drag(mark.p1(), mark.p1()) && wtype("ab你好") && wtype("-M ctrl -k Return -m ctrl"));
+            QPainter painter(&shown);
+            Mark::makeText(MarkText{"ab你好", mark.p1() * m_scale, MarkStyle()})->paint(painter, 0);
             key = key.mid(2);
         }
         if (!key.isEmpty())
