@@ -66,3 +66,9 @@ void TSnapRectSurface::paintEvent(QPaintEvent *event)
 {
     m_form->paintSurface(this, event->region());
 }
+
+QPaintEngine *TSnapRectSurface::paintEngine() const
+{
+    // Painted by the server, without a buffer of Qt's (see OverlayWindows).
+    return testAttribute(Qt::WA_PaintOnScreen) ? nullptr : QWidget::paintEngine();
+}

@@ -35,6 +35,7 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
     void keyReleaseEvent(QKeyEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
+    QPaintEngine *paintEngine() const override;
 
 private:
     TSnapRectForm *m_form;

@@ -10,6 +10,8 @@
 
 class QObject;
 class QScreen;
+class QWidget;
+class ServerPainter;
 
 /// Reads the whole desktop into one picture. One implementation per window
 /// system; create() picks the one that fits the running platform (on Wayland
@@ -65,6 +67,17 @@ public:
     /// frames, clipped to it; never this program's own. Empty where the
     /// window system tells no window tree (Wayland), the default.
     virtual QList<QRect> windowsAtGrab() const { return {}; }
+
+    /// Whether the server can paint the pictures of this back end's grabs
+    /// into windows itself (serverPainter()), so that the windows that show
+    /// them need no buffer of their own. False by default.
+    virtual bool paintsOnServer() const { return false; }
+
+    /// A painter for the top-level \a window that copies from \a picture
+    /// where the server holds it: only for the picture of the last grab,
+    /// which it keeps while it lives. Null where the server holds no such
+    /// picture, the default.
+    virtual std::unique_ptr<ServerPainter> serverPainter(const QImage &picture, QWidget *window) const;
 
     /// Asks for the whole desktop and hands it to \a done, which runs
     /// exactly once, unless \a context is destroyed first. Back ends that

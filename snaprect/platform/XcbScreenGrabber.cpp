@@ -2,9 +2,11 @@
 
 #include "LargeImage.h"
 #include "PixelOps.h"
+#include "XcbServerPainter.h"
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <QWidget>
 #include <QWindow>
 
 #include <X11/Xlib.h>
@@ -429,6 +431,7 @@ QPixmap XcbScreenGrabber::grabDesktop()
     m_windows = windowsIn(area);
     QImage picture;
     m_lastGrabShared = false;
+    m_sharedPixels = nullptr;
     if (sharedMemoryUsable()) {
         picture = grabShared(area);
         // A server that cannot reach our memory (another machine) will not
@@ -467,8 +470,19 @@ QImage XcbScreenGrabber::grabShared(const QRect &area)
         destroy(segment);
         return {};
     }
+    m_sharedPixels = segment.data;
+    m_sharedSegment = segment.id;
     return QImage(static_cast<uchar *>(segment.data), area.width(), area.height(), area.width() * 4,
                   QImage::Format_RGB32, releaseSegment, new Segment(segment));
+}
+
+std::unique_ptr<ServerPainter> XcbScreenGrabber::serverPainter(const QImage &picture, QWidget *window) const
+{
+    // Only a picture that still lies where the last grab's segment is: a
+    // live picture keeps its segment, and a segment is its picture's alone.
+    if (picture.isNull() || !m_sharedPixels || picture.constBits() != m_sharedPixels)
+        return {};
+    return XcbServerPainter::create(m_connection, xcb_window_t(window->winId()), picture, m_sharedSegment);
 }
 
 QImage XcbScreenGrabber::grabOverConnection(const QRect &area)

@@ -45,6 +45,9 @@ public:
     void prepare() override;
     QPixmap grabDesktop() override;
     QList<QRect> windowsAtGrab() const override { return m_windows; }
+    /// Where grabs go through shared memory, which the server can copy from.
+    bool paintsOnServer() const override { return sharedMemoryUsable(); }
+    std::unique_ptr<ServerPainter> serverPainter(const QImage &picture, QWidget *window) const override;
 
     /// Whether the last grabDesktop() went through shared memory.
     bool lastGrabShared() const { return m_lastGrabShared; }
@@ -92,5 +95,7 @@ private:
     std::unique_ptr<PreparedSegment> m_preparedSegment; // or through shared memory
     std::future<std::unique_ptr<MemoryFile>> m_earlyMemory; // of prepareEarly(), until a segment is made
     bool m_lastGrabShared = false;
+    const void *m_sharedPixels = nullptr; // the last grab's segment, while its picture lives
+    std::uint32_t m_sharedSegment = 0;
     QList<QRect> m_windows;         // at the last grab, topmost first
 };
