@@ -57,6 +57,12 @@ public:
     /// The next grab uses it or lets it go. By default nothing.
     virtual void prepare() {}
 
+    /// As prepare(), and where the back end can, takes the next grab's
+    /// picture now rather than when it is asked for: for a process that
+    /// shows nothing of its own before its grab, which then costs the server
+    /// one copy of the screen rather than two. By default only prepare().
+    virtual void prepareGrabNow() { prepare(); }
+
     /// The whole desktop in the window system's pixels; null when the window
     /// system refused. Back ends that must wait for another process run a
     /// local event loop meanwhile.

@@ -43,6 +43,7 @@ public:
     /// side by side or stacked leave gaps that one window would span wrongly.
     bool needsWindowPerScreen() const override;
     void prepare() override;
+    void prepareGrabNow() override;
     QPixmap grabDesktop() override;
     QList<QRect> windowsAtGrab() const override { return m_windows; }
     /// Where grabs go through shared memory, which the server can copy from.
@@ -78,7 +79,8 @@ private:
     std::unique_ptr<PreparedSegment> prepareSegment(const QRect &area);
     /// The prepared segment's memory and, in \a id, its name on the server
     /// when it fits a grab of \a area; otherwise null, and it is let go.
-    void *takePreparedSegment(const QRect &area, std::uint32_t *id);
+    /// \a grabbed tells whether it holds that grab already.
+    void *takePreparedSegment(const QRect &area, std::uint32_t *id, bool *grabbed);
     QImage grabShared(const QRect &area);
     QImage grabOverConnection(const QRect &area);
     QList<std::uint32_t> stackingOrder() const;
