@@ -131,7 +131,7 @@ QPixmap TSnapRectForm::pictureOf(const QRect &area) const
     return m_marks.isEmpty() ? m_fullPixmap.copy(area) : QPixmap::fromImage(m_marks.picture(area));
 }
 
-void TSnapRectForm::prepare(bool grabNow)
+void TSnapRectForm::prepare()
 {
     ScreenGrabber &grabber = ScreenGrabber::instance();
     // Only where the window's place does not wait for the picture.
@@ -153,10 +153,7 @@ void TSnapRectForm::prepare(bool grabNow)
             }
         }
     }
-    if (grabNow)
-        grabber.prepareGrabNow();
-    else
-        grabber.prepare();
+    grabber.prepare();
 }
 
 void TSnapRectForm::waitForWindowMemory()

@@ -65,9 +65,8 @@ public:
     /// Readies the grab's memory and, where the overlay's place does not
     /// depend on the picture, the overlay's window and its buffer for the
     /// next capture: for the moment in which the main window leaves the
-    /// screen. With \a grabNow, for a process that shows nothing before its
-    /// capture, the grab itself starts too.
-    void prepare(bool grabNow = false);
+    /// screen.
+    void prepare();
     /// Makes S and the toolbar's save button do what the copy keys do,
     /// rather than open the save dialog.
     void setSaveTakesSelection(bool takes) { m_saveTakesSelection = takes; }

@@ -54,7 +54,8 @@ public:
 
     /// Readies what the next grab needs, such as memory as large as the
     /// desktop, ahead of it: for a moment in which the program waits anyway.
-    /// The next grab uses it or lets it go. By default nothing.
+    /// The next grab uses it or lets it go; a grab that prepareGrabNow()
+    /// started stays the next one. By default nothing.
     virtual void prepare() {}
 
     /// As prepare(), and where the back end can, takes the next grab's

@@ -368,6 +368,8 @@ bool XcbScreenGrabber::sharedMemoryUsable() const
 
 void XcbScreenGrabber::prepare()
 {
+    if (m_preparedSegment && m_preparedSegment->isGrab)
+        return;
     std::uint32_t unused;
     bool unusedGrab;
     takePreparedSegment(QRect(), &unused, &unusedGrab); // of an earlier prepare() that no grab followed
