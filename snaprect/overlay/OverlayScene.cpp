@@ -188,6 +188,8 @@ QRegion OverlayScene::painterArea() const
         area += m_keyHelp.hintArea(m_hintScreen);
     if (m_keyHelpShown)
         area += m_keyHelp.area(m_keyHelpCentre);
+    for (const QRect &square : m_handles)
+        area += square;
     return area + magnifierArea();
 }
 

@@ -53,9 +53,9 @@ public:
     void paint(QPainter &painter, const QList<QRect> &areas, const QPoint &origin) const;
 
     /// Where the scene needs QPainter, in the capture's pixels: the
-    /// readout, the hint, the key panel and the magnifier; everything while
-    /// there are marks. Elsewhere it is the picture, the shade and the
-    /// frame's rectangles, which paintOnServer() paints.
+    /// readout, the hint, the key panel, the magnifier and the handles;
+    /// everything while there are marks. Elsewhere it is the picture, the
+    /// shade and the frame's rectangles, which paintOnServer() paints.
     QRegion painterArea() const;
     /// Paints \a area of the scene as paint() does, but for what lies in
     /// painterArea(), with \a painter, which copies the picture itself.
