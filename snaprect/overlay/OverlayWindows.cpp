@@ -218,6 +218,16 @@ void OverlayWindows::paintOnServer(const ScreenGrabber &grabber, const QImage &p
     }
 }
 
+void OverlayWindows::childShown(QWidget *surface, const QObject *child)
+{
+    const auto server = m_serverPainters.find(surface);
+    if (server == m_serverPainters.end() || !child->isWidgetType() || static_cast<const QWidget *>(child)->isWindow())
+        return;
+    surface->setAttribute(Qt::WA_PaintOnScreen, false);
+    m_serverPainters.erase(server);
+    surface->update();
+}
+
 void OverlayWindows::dropServerPainters()
 {
     for (const auto &[surface, painter] : m_serverPainters)

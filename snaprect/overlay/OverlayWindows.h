@@ -76,6 +76,10 @@ public:
     void paintOnServer(const ScreenGrabber &grabber, const QImage &picture);
     /// Lets the painters of paintOnServer() go, and the picture with them.
     void dropServerPainters();
+    /// Has Qt paint \a surface again once \a child, a widget inside it
+    /// (a text being typed), is shown: such a widget paints only into the
+    /// window's buffer.
+    void childShown(QWidget *surface, const QObject *child);
     /// Paints \a region of \a surface, in its units, from \a scene.
     void paint(QWidget *surface, const QRegion &region, const OverlayScene &scene) const;
     void setCursor(Qt::CursorShape shape) const;

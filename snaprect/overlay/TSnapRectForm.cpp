@@ -654,6 +654,13 @@ QPaintEngine *TSnapRectForm::paintEngine() const
     return testAttribute(Qt::WA_PaintOnScreen) ? nullptr : QDialog::paintEngine();
 }
 
+void TSnapRectForm::childEvent(QChildEvent *event)
+{
+    if (event->type() == QEvent::ChildPolished)
+        m_windows.childShown(this, event->child());
+    QDialog::childEvent(event);
+}
+
 void TSnapRectForm::paintSurface(QWidget *surface, const QRegion &region) const
 {
     m_windows.paint(surface, region, m_scene);

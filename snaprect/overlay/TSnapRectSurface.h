@@ -36,6 +36,7 @@ protected:
     void keyReleaseEvent(QKeyEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     QPaintEngine *paintEngine() const override;
+    void childEvent(QChildEvent *event) override;
 
 private:
     TSnapRectForm *m_form;
