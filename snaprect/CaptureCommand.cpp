@@ -22,13 +22,20 @@ CaptureCommand::~CaptureCommand() = default;
 void CaptureCommand::start()
 {
     const bool wholeDesktop = m_options.mode == CommandLine::Mode::Full;
+    // Without a delay the lock is taken at once, and with it the server
+    // starts the grab while the overlay is made: nothing of this process
+    // shows yet.
+    const bool atOnce = m_options.delayMs == 0;
+    const bool heldAtOnce = atOnce && m_lock.acquire();
+    if (heldAtOnce)
+        ScreenGrabber::instance().prepareGrabNow();
     if (!wholeDesktop) {
         m_overlay = std::make_unique<TSnapRectForm>(nullptr);
         m_overlay->prepare();
     }
     connect(&m_lock, &CaptureLock::handoverRequested, this, [this] { CaptureLock::bringToFront(m_overlay.get()); });
-    QTimer::singleShot(m_options.delayMs, this, [this, wholeDesktop] {
-        if (!m_lock.acquire()) {
+    QTimer::singleShot(m_options.delayMs, this, [this, wholeDesktop, atOnce, heldAtOnce] {
+        if (!(atOnce ? heldAtOnce : m_lock.acquire())) {
             printError(QStringLiteral("另一个截图正在进行，已切换到它"));
             finish(CommandLine::Left);
             return;

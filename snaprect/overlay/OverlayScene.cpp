@@ -2,6 +2,7 @@
 
 #include "MarkDocument.h"
 #include "PlaceBeside.h"
+#include "platform/ServerPainter.h"
 
 #include <QPainter>
 
@@ -154,19 +155,55 @@ void OverlayScene::paint(QPainter &painter, const QList<QRect> &areas, const QPo
         m_magnifier.paint(painter, picture, m_pointer, m_desktop, origin);
 }
 
-void OverlayScene::paintFrame(QPainter &painter, const QPoint &origin) const
+QList<QRect> OverlayScene::frameRects() const
 {
     // Nothing is selected after a reset, which puts the edges at -1.
     if (m_selection.left() < 0 || m_selection.top() < 0)
-        return;
+        return {};
     // One pixel wide at scale 1: on the selection's first column and row and
     // on the ones just past its last.
     const int k = m_frameWidth;
     const int width = m_selection.width(), height = m_selection.height();
-    const QPoint topLeft = m_selection.topLeft() - origin;
-    painter.fillRect(QRect(topLeft, QSize(width + k, k)), Qt::green);
-    painter.fillRect(QRect(topLeft + QPoint(0, height), QSize(width + k, k)), Qt::green);
-    painter.fillRect(QRect(topLeft, QSize(k, height + k)), Qt::green);
-    painter.fillRect(QRect(topLeft + QPoint(width, 0), QSize(k, height + k)), Qt::green);
+    const QPoint topLeft = m_selection.topLeft();
+    return {QRect(topLeft, QSize(width + k, k)), QRect(topLeft + QPoint(0, height), QSize(width + k, k)),
+            QRect(topLeft, QSize(k, height + k)), QRect(topLeft + QPoint(width, 0), QSize(k, height + k))};
+}
+
+void OverlayScene::paintFrame(QPainter &painter, const QPoint &origin) const
+{
+    const QList<QRect> sides = frameRects();
+    if (sides.isEmpty())
+        return;
+    for (const QRect &side : sides)
+        painter.fillRect(side.translated(-origin), Qt::green);
     m_readout.paint(painter, m_selection, m_desktop, origin);
+}
+
+QRegion OverlayScene::painterArea() const
+{
+    if (!m_marks->isEmpty() || m_marks->isDrawing())
+        return QRect(QPoint(0, 0), m_marks->marked().size());
+    QRegion area = m_readout.area(m_selection, m_desktop);
+    if (m_hintShown)
+        area += m_keyHelp.hintArea(m_hintScreen);
+    if (m_keyHelpShown)
+        area += m_keyHelp.area(m_keyHelpCentre);
+    for (const QRect &square : m_handles)
+        area += square;
+    return area + magnifierArea();
+}
+
+void OverlayScene::paintOnServer(ServerPainter &painter, const QRect &area, const QPoint &origin) const
+{
+    const QRect shown = area & QRect(-origin, m_marks->marked().size());
+    const QRegion beyond = QRegion(area).subtracted(shown);
+    painter.fill(QList<QRect>(beyond.begin(), beyond.end()), Qt::black);
+    if (!shown.isEmpty())
+        painter.copyPicture(shown.translated(origin), shown.topLeft());
+    const QRegion dimmed = QRegion(shown).subtracted(m_selection.translated(-origin));
+    painter.fill(QList<QRect>(dimmed.begin(), dimmed.end()), QColor(0, 0, 0, shadeAlpha));
+    QList<QRect> sides;
+    for (const QRect &side : frameRects())
+        sides.append(side.translated(-origin) & area);
+    painter.fill(sides, Qt::green);
 }

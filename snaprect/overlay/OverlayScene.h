@@ -10,6 +10,7 @@
 
 class MarkDocument;
 class QPainter;
+class ServerPainter;
 
 /// What the overlay shows, in the capture's pixels: the frozen picture with
 /// its marks and the one being drawn, dimmed outside the selection, the selection's frame and size, the
@@ -51,8 +52,19 @@ public:
     /// being drawn are left to the painter's clip.
     void paint(QPainter &painter, const QList<QRect> &areas, const QPoint &origin) const;
 
+    /// Where the scene needs QPainter, in the capture's pixels: the
+    /// readout, the hint, the key panel, the magnifier and the handles;
+    /// everything while there are marks. Elsewhere it is the picture, the
+    /// shade and the frame's rectangles, which paintOnServer() paints.
+    QRegion painterArea() const;
+    /// Paints \a area of the scene as paint() does, but for what lies in
+    /// painterArea(), with \a painter, which copies the picture itself.
+    void paintOnServer(ServerPainter &painter, const QRect &area, const QPoint &origin) const;
+
 private:
     QRect magnifierArea() const;
+    /// The frame's four sides; none while nothing is selected.
+    QList<QRect> frameRects() const;
     void paintFrame(QPainter &painter, const QPoint &origin) const;
 
     const MarkDocument *m_marks;

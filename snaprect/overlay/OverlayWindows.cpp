@@ -6,6 +6,7 @@
 #include "TSnapRectSurface.h"
 #include "TSnapRectToolForm.h"
 #include "platform/ScreenGrabber.h"
+#include "platform/ServerPainter.h"
 
 #include <QBackingStore>
 #include <QCursor>
@@ -51,6 +52,7 @@ OverlayWindows::OverlayWindows(TSnapRectForm *form)
 
 OverlayWindows::~OverlayWindows()
 {
+    dropServerPainters();
     // Surfaces without a parent window are not deleted with the form.
     qDeleteAll(m_surfaces);
 }
@@ -200,8 +202,70 @@ void OverlayWindows::repaint(const QRegion &changed) const
     }
 }
 
+void OverlayWindows::paintOnServer(const ScreenGrabber &grabber, const QImage &picture)
+{
+    dropServerPainters();
+    for (QWidget *surface : all()) {
+        // Only where the window's pixels are the capture's, one to one.
+        if (!qFuzzyCompare(scaleOf(surface), surface->devicePixelRatio()))
+            continue;
+        if (std::unique_ptr<ServerPainter> painter = grabber.serverPainter(picture, surface)) {
+            // Painted by the server, the window needs no buffer: Qt hands
+            // its paint events over without one (see paintEngine()).
+            surface->setAttribute(Qt::WA_PaintOnScreen);
+            m_serverPainters[surface] = std::move(painter);
+        }
+    }
+}
+
+void OverlayWindows::childShown(QWidget *surface, const QObject *child)
+{
+    const auto server = m_serverPainters.find(surface);
+    if (server == m_serverPainters.end() || !child->isWidgetType() || static_cast<const QWidget *>(child)->isWindow())
+        return;
+    surface->setAttribute(Qt::WA_PaintOnScreen, false);
+    m_serverPainters.erase(server);
+    surface->update();
+}
+
+void OverlayWindows::dropServerPainters()
+{
+    for (const auto &[surface, painter] : m_serverPainters)
+        const_cast<QWidget *>(surface)->setAttribute(Qt::WA_PaintOnScreen, false);
+    m_serverPainters.clear();
+}
+
+void OverlayWindows::paintOnServer(QWidget *surface, ServerPainter &painter, const QRegion &region,
+                                   const OverlayScene &scene) const
+{
+    const QPoint origin = originOf(surface);
+    const qreal ratio = scaleOf(surface);
+    const QRect window = scaledOutwards(surface->rect(), ratio);
+    QRegion areas;
+    for (const QRect &dirty : region)
+        areas += scaledOutwards(dirty, ratio) & window;
+    const QRegion byHand = scene.painterArea().translated(-origin) & areas;
+    for (const QRect &area : areas.subtracted(byHand))
+        scene.paintOnServer(painter, area, origin);
+    // Texts and marks as QPainter draws them in a window's buffer, in
+    // pieces as large as they are.
+    for (const QRect &area : byHand) {
+        QImage piece(area.size(), QImage::Format_RGB32);
+        {
+            QPainter piecePainter(&piece);
+            piecePainter.translate(-area.topLeft());
+            piecePainter.setClipRect(area);
+            scene.paint(piecePainter, {area}, origin);
+        }
+        painter.put(piece, area.topLeft());
+    }
+    painter.flush();
+}
+
 void OverlayWindows::paint(QWidget *surface, const QRegion &region, const OverlayScene &scene) const
 {
+    if (const auto server = m_serverPainters.find(surface); server != m_serverPainters.end())
+        return paintOnServer(surface, *server->second, region, scene);
     QPainter painter(surface);
     // The capture's pixels per unit; where it differs from the window's own
     // ratio (a compositor that scales by 1.5 while Qt draws at 2), the

@@ -6,11 +6,15 @@
 #include <QRegion>
 #include <QSize>
 
+#include <map>
+#include <memory>
+
 class OverlayScene;
 class QMouseEvent;
 class QWidget;
 class QScreen;
 class ScreenGrabber;
+class ServerPainter;
 class TSnapRectForm;
 class TSnapRectSurface;
 class TSnapRectToolForm;
@@ -67,6 +71,15 @@ public:
 
     /// Schedules a repaint of \a changed, in the capture's pixels, on each window.
     void repaint(const QRegion &changed) const;
+    /// Has the server paint \a picture, the grab of \a grabber, into the
+    /// windows where it can: they then need no buffer of their own.
+    void paintOnServer(const ScreenGrabber &grabber, const QImage &picture);
+    /// Lets the painters of paintOnServer() go, and the picture with them.
+    void dropServerPainters();
+    /// Has Qt paint \a surface again once \a child, a widget inside it
+    /// (a text being typed), is shown: such a widget paints only into the
+    /// window's buffer.
+    void childShown(QWidget *surface, const QObject *child);
     /// Paints \a region of \a surface, in its units, from \a scene.
     void paint(QWidget *surface, const QRegion &region, const OverlayScene &scene) const;
     void setCursor(Qt::CursorShape shape) const;
@@ -97,6 +110,8 @@ private:
     void moveToolbarFrame(const QPoint &topLeft);
     TSnapRectToolForm *toolbar() const;
     static void placeOnScreen(QWidget *window, QScreen *screen, bool fullScreen);
+    void paintOnServer(QWidget *surface, ServerPainter &painter, const QRegion &region,
+                       const OverlayScene &scene) const;
 
     TSnapRectForm *m_form;
     QList<TSnapRectSurface *> m_surfaces;
@@ -105,4 +120,5 @@ private:
     QPoint m_origin;    // where the form's top-left lies in the capture
     qreal m_scale = 1;  // the capture's pixels per unit of the form
     QMargins m_toolbarFrame; // a window manager's frame round the toolbar, when last seen
+    std::map<const QWidget *, std::unique_ptr<ServerPainter>> m_serverPainters;
 };

@@ -108,6 +108,7 @@ void TSnapRectForm::snapRect(const QPixmap &desktop)
     m_fullPixmap = desktop;
     // Without marks: the picture is shared, not copied.
     m_marks.setCapture(desktop.toImage());
+    m_windows.paintOnServer(grabber, desktop.toImage());
     m_taken = QDateTime::currentDateTime();
     m_windowsAtGrab = grabber.windowsAtGrab();
     m_scene.setHint(true, m_windows.primaryArea());
@@ -120,6 +121,7 @@ void TSnapRectForm::snapRect(const QPixmap &desktop)
 
 void TSnapRectForm::releasePictures()
 {
+    m_windows.dropServerPainters();
     m_fullPixmap = QPixmap();
     m_marks.setCapture(QImage());
 }
@@ -137,7 +139,8 @@ void TSnapRectForm::prepare()
         waitForWindowMemory();
         setGeometry(grabber.desktopGeometry());
         create();
-        QBackingStore *store = backingStore();
+        // Where the server paints the window, it needs no buffer.
+        QBackingStore *store = grabber.paintsOnServer() ? nullptr : backingStore();
         // The window's buffer, as large as the desktop, gets its memory in
         // one go rather than a page fault at a time during the first paint;
         // on another thread, while this one readies the grab.
@@ -643,6 +646,19 @@ void TSnapRectForm::paintEvent(QPaintEvent *event)
 {
     m_paintedWhole = QRegion(rect()).subtracted(event->region()).isEmpty();
     paintSurface(this, event->region());
+}
+
+QPaintEngine *TSnapRectForm::paintEngine() const
+{
+    // Painted by the server, without a buffer of Qt's (see OverlayWindows).
+    return testAttribute(Qt::WA_PaintOnScreen) ? nullptr : QDialog::paintEngine();
+}
+
+void TSnapRectForm::childEvent(QChildEvent *event)
+{
+    if (event->type() == QEvent::ChildPolished)
+        m_windows.childShown(this, event->child());
+    QDialog::childEvent(event);
 }
 
 void TSnapRectForm::paintSurface(QWidget *surface, const QRegion &region) const

@@ -66,3 +66,16 @@ void TSnapRectSurface::paintEvent(QPaintEvent *event)
 {
     m_form->paintSurface(this, event->region());
 }
+
+void TSnapRectSurface::childEvent(QChildEvent *event)
+{
+    if (event->type() == QEvent::ChildPolished)
+        m_form->m_windows.childShown(this, event->child());
+    QWidget::childEvent(event);
+}
+
+QPaintEngine *TSnapRectSurface::paintEngine() const
+{
+    // Painted by the server, without a buffer of Qt's (see OverlayWindows).
+    return testAttribute(Qt::WA_PaintOnScreen) ? nullptr : QWidget::paintEngine();
+}

@@ -35,6 +35,8 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
     void keyReleaseEvent(QKeyEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
+    QPaintEngine *paintEngine() const override;
+    void childEvent(QChildEvent *event) override;
 
 private:
     TSnapRectForm *m_form;

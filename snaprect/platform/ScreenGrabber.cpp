@@ -1,6 +1,7 @@
 #include "ScreenGrabber.h"
 
 #include "QtScreenGrabber.h"
+#include "ServerPainter.h"
 
 #include <QScreen>
 
@@ -14,6 +15,11 @@ QRect ScreenGrabber::screenArea(const QScreen *screen) const
     const qreal ratio = pixelsPerUnit(screen);
     const QRect geometry = screen->geometry().translated(-desktopGeometry().topLeft());
     return QRect((QPointF(geometry.topLeft()) * ratio).toPoint(), (QSizeF(geometry.size()) * ratio).toSize());
+}
+
+std::unique_ptr<ServerPainter> ScreenGrabber::serverPainter(const QImage &, QWidget *) const
+{
+    return {};
 }
 
 void ScreenGrabber::requestDesktop(QObject *, Done done)

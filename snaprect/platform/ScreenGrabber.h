@@ -10,6 +10,8 @@
 
 class QObject;
 class QScreen;
+class QWidget;
+class ServerPainter;
 
 /// Reads the whole desktop into one picture. One implementation per window
 /// system; create() picks the one that fits the running platform (on Wayland
@@ -52,8 +54,15 @@ public:
 
     /// Readies what the next grab needs, such as memory as large as the
     /// desktop, ahead of it: for a moment in which the program waits anyway.
-    /// The next grab uses it or lets it go. By default nothing.
+    /// The next grab uses it or lets it go; a grab that prepareGrabNow()
+    /// started stays the next one. By default nothing.
     virtual void prepare() {}
+
+    /// As prepare(), and where the back end can, takes the next grab's
+    /// picture now rather than when it is asked for: for a process that
+    /// shows nothing of its own before its grab, which then costs the server
+    /// one copy of the screen rather than two. By default only prepare().
+    virtual void prepareGrabNow() { prepare(); }
 
     /// The whole desktop in the window system's pixels; null when the window
     /// system refused. Back ends that must wait for another process run a
@@ -65,6 +74,17 @@ public:
     /// frames, clipped to it; never this program's own. Empty where the
     /// window system tells no window tree (Wayland), the default.
     virtual QList<QRect> windowsAtGrab() const { return {}; }
+
+    /// Whether the server can paint the pictures of this back end's grabs
+    /// into windows itself (serverPainter()), so that the windows that show
+    /// them need no buffer of their own. False by default.
+    virtual bool paintsOnServer() const { return false; }
+
+    /// A painter for the top-level \a window that copies from \a picture
+    /// where the server holds it: only for the picture of the last grab,
+    /// which it keeps while it lives. Null where the server holds no such
+    /// picture, the default.
+    virtual std::unique_ptr<ServerPainter> serverPainter(const QImage &picture, QWidget *window) const;
 
     /// Asks for the whole desktop and hands it to \a done, which runs
     /// exactly once, unless \a context is destroyed first. Back ends that

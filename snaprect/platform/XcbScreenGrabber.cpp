@@ -2,9 +2,11 @@
 
 #include "LargeImage.h"
 #include "PixelOps.h"
+#include "XcbServerPainter.h"
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <QWidget>
 #include <QWindow>
 
 #include <X11/Xlib.h>
@@ -195,6 +197,7 @@ struct XcbScreenGrabber::PreparedSegment {
     xcb_shm_seg_t id;
     xcb_void_cookie_t attached;
     xcb_shm_get_image_cookie_t written;
+    bool isGrab = false;            // what the server writes is the next grab
 
     ~PreparedSegment() { close(fd); }
 };
@@ -365,13 +368,25 @@ bool XcbScreenGrabber::sharedMemoryUsable() const
 
 void XcbScreenGrabber::prepare()
 {
+    if (m_preparedSegment && m_preparedSegment->isGrab)
+        return;
     std::uint32_t unused;
-    takePreparedSegment(QRect(), &unused); // of an earlier prepare() that no grab followed
+    bool unusedGrab;
+    takePreparedSegment(QRect(), &unused, &unusedGrab); // of an earlier prepare() that no grab followed
     const QRect area = desktopArea(monitors());
     if (sharedMemoryUsable())
         m_preparedSegment = prepareSegment(area);
     else
         m_prepared = newLargeImage(area.size(), QImage::Format_RGB32);
+}
+
+void XcbScreenGrabber::prepareGrabNow()
+{
+    prepare();
+    // Nothing of the program's shows yet: the write that readies the pages
+    // is the grab.
+    if (m_preparedSegment)
+        m_preparedSegment->isGrab = true;
 }
 
 std::unique_ptr<XcbScreenGrabber::PreparedSegment> XcbScreenGrabber::prepareSegment(const QRect &area)
@@ -401,8 +416,9 @@ std::unique_ptr<XcbScreenGrabber::PreparedSegment> XcbScreenGrabber::prepareSegm
     return prepared;
 }
 
-void *XcbScreenGrabber::takePreparedSegment(const QRect &area, std::uint32_t *id)
+void *XcbScreenGrabber::takePreparedSegment(const QRect &area, std::uint32_t *id, bool *grabbed)
 {
+    *grabbed = false;
     const std::unique_ptr<PreparedSegment> prepared = std::move(m_preparedSegment);
     if (!prepared)
         return nullptr;
@@ -414,6 +430,7 @@ void *XcbScreenGrabber::takePreparedSegment(const QRect &area, std::uint32_t *id
                      : MAP_FAILED;
     if (data != MAP_FAILED) {
         *id = prepared->id;
+        *grabbed = prepared->isGrab && written && area == prepared->area;
         return data;
     }
     if (!refused)
@@ -429,6 +446,7 @@ QPixmap XcbScreenGrabber::grabDesktop()
     m_windows = windowsIn(area);
     QImage picture;
     m_lastGrabShared = false;
+    m_sharedPixels = nullptr;
     if (sharedMemoryUsable()) {
         picture = grabShared(area);
         // A server that cannot reach our memory (another machine) will not
@@ -453,22 +471,34 @@ QPixmap XcbScreenGrabber::grabDesktop()
 QImage XcbScreenGrabber::grabShared(const QRect &area)
 {
     Segment segment{m_connection, 0, nullptr, pictureBytes(area)};
-    segment.data = takePreparedSegment(area, &segment.id);
+    bool grabbed = false;
+    segment.data = takePreparedSegment(area, &segment.id, &grabbed);
     if (!segment.data)
         segment = newSegment(m_connection, memoryFileFor(area), segment.size);
     if (!segment.data)
         return {};
-    Reply<xcb_shm_get_image_reply_t> reply(xcb_shm_get_image_reply(
+    const bool written = grabbed || Reply<xcb_shm_get_image_reply_t>(xcb_shm_get_image_reply(
         m_connection,
         xcb_shm_get_image(m_connection, m_root, int16_t(area.x()), int16_t(area.y()), uint16_t(area.width()),
                           uint16_t(area.height()), ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP, segment.id, 0),
         nullptr));
-    if (!reply) {
+    if (!written) {
         destroy(segment);
         return {};
     }
+    m_sharedPixels = segment.data;
+    m_sharedSegment = segment.id;
     return QImage(static_cast<uchar *>(segment.data), area.width(), area.height(), area.width() * 4,
                   QImage::Format_RGB32, releaseSegment, new Segment(segment));
+}
+
+std::unique_ptr<ServerPainter> XcbScreenGrabber::serverPainter(const QImage &picture, QWidget *window) const
+{
+    // Only a picture that still lies where the last grab's segment is: a
+    // live picture keeps its segment, and a segment is its picture's alone.
+    if (picture.isNull() || !m_sharedPixels || picture.constBits() != m_sharedPixels)
+        return {};
+    return XcbServerPainter::create(m_connection, xcb_window_t(window->winId()), picture, m_sharedSegment);
 }
 
 QImage XcbScreenGrabber::grabOverConnection(const QRect &area)

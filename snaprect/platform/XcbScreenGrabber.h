@@ -43,8 +43,12 @@ public:
     /// side by side or stacked leave gaps that one window would span wrongly.
     bool needsWindowPerScreen() const override;
     void prepare() override;
+    void prepareGrabNow() override;
     QPixmap grabDesktop() override;
     QList<QRect> windowsAtGrab() const override { return m_windows; }
+    /// Where grabs go through shared memory, which the server can copy from.
+    bool paintsOnServer() const override { return sharedMemoryUsable(); }
+    std::unique_ptr<ServerPainter> serverPainter(const QImage &picture, QWidget *window) const override;
 
     /// Whether the last grabDesktop() went through shared memory.
     bool lastGrabShared() const { return m_lastGrabShared; }
@@ -75,7 +79,8 @@ private:
     std::unique_ptr<PreparedSegment> prepareSegment(const QRect &area);
     /// The prepared segment's memory and, in \a id, its name on the server
     /// when it fits a grab of \a area; otherwise null, and it is let go.
-    void *takePreparedSegment(const QRect &area, std::uint32_t *id);
+    /// \a grabbed tells whether it holds that grab already.
+    void *takePreparedSegment(const QRect &area, std::uint32_t *id, bool *grabbed);
     QImage grabShared(const QRect &area);
     QImage grabOverConnection(const QRect &area);
     QList<std::uint32_t> stackingOrder() const;
@@ -92,5 +97,7 @@ private:
     std::unique_ptr<PreparedSegment> m_preparedSegment; // or through shared memory
     std::future<std::unique_ptr<MemoryFile>> m_earlyMemory; // of prepareEarly(), until a segment is made
     bool m_lastGrabShared = false;
+    const void *m_sharedPixels = nullptr; // the last grab's segment, while its picture lives
+    std::uint32_t m_sharedSegment = 0;
     QList<QRect> m_windows;         // at the last grab, topmost first
 };
