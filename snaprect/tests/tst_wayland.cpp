@@ -185,8 +185,10 @@ private slots:
         QVERIFY(sway(mainWindow + "focus") && wtype(key.isEmpty() ? "-k space" : "-k Tab -k space"));
         const QRect first = QGuiApplication::primaryScreen()->geometry();
         const QLine at = selection.translated(first == m_layout ? first.center() : first.topRight() + QPoint(1, 300));
+        // The portal's grab of the whole layout may take long on a loaded
+        // machine, under the sanitizer most.
         if (!key.isEmpty())
-            QVERIFY(sway(overlay + "nop") && drag(at.p1(), at.p2()));
+            QVERIFY(sway(overlay + "nop", true, 30000) && drag(at.p1(), at.p2()));
         // "b s": a rectangle drawn inside the selection, then S.
         const QLine mark(at.p1() + QPoint(20, 20), at.p2() - QPoint(20, 20));
         QImage shown = m_desktop;
