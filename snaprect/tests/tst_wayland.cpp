@@ -134,6 +134,19 @@ class tst_Wayland : public QObject
         }, 30000);
     }
 
+    // Until a full-screen window's first arrangement is shown, sway sends it
+    // the pointer by its old place, an output off: the user waits to see it.
+    bool overlayShown()
+    {
+        const QList<QScreen *> screens = QGuiApplication::screens();
+        return QTest::qWaitFor([&] {
+            const QImage shown = grim();
+            return std::all_of(screens.begin(), screens.end(), [&](const QScreen *screen) {
+                return shown.pixel(scaled(screen->geometry()).center()) != m_desktop.pixel(scaled(screen->geometry()).center());
+            });
+        }, 30000);
+    }
+
     // Drags the pointer with the left button, by way of the middle, then goes
     // back and forth as the user's hand does, which gives the keyboard to the
     // window of the release; returns once the compositor has it all.
@@ -165,6 +178,7 @@ private slots:
             << QLine(-300, -100, -60, 80) << "Left -M shift -k Right -m shift -k s";
         QTest::newRow("across the seam, B draws a rectangle, S") << QLine(-150, -100, 170, 120) << "b s";
         QTest::newRow("across the seam, T types a text, S") << QLine(-150, -100, 170, 120) << "t s";
+        QTest::newRow("across the seam, the bottom right corner dragged out, S") << QLine(-150, -100, 170, 120) << "c s";
         QTest::newRow("whole desktop from the overlay, F") << QLine(-150, -100, 170, 120) << "f";
         QTest::newRow("Enter copies, the copy outlives 退出") << QLine(-150, -100, 170, 120) << "Return";
     }
@@ -188,7 +202,7 @@ private slots:
         // The portal's grab of the whole layout may take long on a loaded
         // machine, under the sanitizer most.
         if (!key.isEmpty())
-            QVERIFY(sway(overlay + "nop", true, 30000) && drag(at.p1(), at.p2()));
+            QVERIFY(sway(overlay + "nop", true, 30000) && overlayShown() && drag(at.p1(), at.p2()));
         // "b s": a rectangle drawn inside the selection, then S.
         const QLine mark(at.p1() + QPoint(20, 20), at.p2() - QPoint(20, 20));
         QImage shown = m_desktop;
@@ -201,6 +215,11 @@ private slots:
             drawn->paint(painter, 0);
             key = key.mid(2);
         }
+        const QPoint cornerMoved = key.startsWith("c ") ? QPoint(10, 10) : QPoint();
+        if (key.startsWith("c ")) {
+            QVERIFY(drag(at.p2() - QPoint(1, 1), at.p2() + cornerMoved - QPoint(1, 1)));
+            key = key.mid(2);
+        }
         // "t s": a text typed at the mark's first corner and placed, then S.
         if (key.startsWith("t ")) {
             QVERIFY(wtype("-k t") && drag(mark.p1(), mark.p1()) && wtype("ab你好") && wtype("-M ctrl -k Return -m ctrl"));
@@ -210,7 +229,7 @@ private slots:
         }
         if (!key.isEmpty())
             QVERIFY(wtype("-k " + key));
-        const QRect area = scaled(QRect(at.p1(), at.p2() - QPoint(1, 1))).adjusted(key.startsWith("Left") ? -1 : 0, 0, 0, 0);
+        const QRect area = scaled(QRect(at.p1(), at.p2() + cornerMoved - QPoint(1, 1))).adjusted(key.startsWith("Left") ? -1 : 0, 0, 0, 0);
         if (key == "Return") {
             // 退出 is two buttons after 局部.
             QVERIFY(sway(overlay + "nop", false) && sway(mainWindow + "focus") && wtype("-k Tab -k Tab -k space"));
