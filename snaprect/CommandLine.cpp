@@ -62,6 +62,26 @@ void print(FILE *stream, const QString &text)
     std::fputs(text.toLocal8Bit().constData(), stream);
 }
 
+const QString outputName = QStringLiteral("output");
+
+// The formats that the output option names come from the image plug-ins,
+// which all load to tell them: that takes longer than the rest of a start
+// until the window system is reached, so only the help asks.
+void printHelp(const QString &description, QList<QCommandLineOption> options)
+{
+    for (QCommandLineOption &option : options) {
+        if (option.names().contains(outputName))
+            option.setDescription(QStringLiteral("不经对话框写入该文件，格式按扩展名（%1），没有扩展名时为 PNG 并加上 .png；"
+                                                 "“-”把 PNG 写到标准输出。与 --region 一起时，S 和 Enter 写入该文件。")
+                                      .arg(offeredImageSuffixes().join(QStringLiteral("、"))));
+    }
+    QCommandLineParser parser;
+    parser.setApplicationDescription(description);
+    parser.addOptions(options);
+    print(stdout, parser.helpText());
+    print(stdout, QStringLiteral("\n退出状态：0 已保存或已复制，1 出错，2 用户没有保存也没有复制就离开了。\n"));
+}
+
 } // namespace
 
 void printError(const QString &message)
@@ -81,11 +101,8 @@ std::optional<int> CommandLine::parse(const QStringList &arguments)
                                                    "Ctrl+C 或 Enter 复制到剪贴板并退出，Esc 放弃。"));
     const QCommandLineOption full({QStringLiteral("f"), QStringLiteral("full")},
                                   QStringLiteral("不开主窗口，截取整个桌面并保存。"));
-    const QCommandLineOption outputOption({QStringLiteral("o"), QStringLiteral("output")},
-                                          QStringLiteral("不经对话框写入该文件，格式按扩展名（%1），没有扩展名时为 PNG 并加上 .png；"
-                                                         "“-”把 PNG 写到标准输出。与 --region 一起时，S 和 Enter 写入该文件。")
-                                              .arg(offeredImageSuffixes().join(QStringLiteral("、"))),
-                                          QStringLiteral("文件"));
+    // Described by printHelp().
+    const QCommandLineOption outputOption({QStringLiteral("o"), outputName}, QString(), QStringLiteral("文件"));
     const QCommandLineOption clipboardOption({QStringLiteral("c"), QStringLiteral("clipboard")},
                                              QStringLiteral("与 --full 一起：复制到剪贴板（有 --output 时也写入该文件），不开保存对话框。"));
     const QCommandLineOption geometryOption({QStringLiteral("g"), QStringLiteral("geometry")},
@@ -114,8 +131,7 @@ std::optional<int> CommandLine::parse(const QStringList &arguments)
         return Failed;
     }
     if (parser.isSet(help)) {
-        print(stdout, parser.helpText());
-        print(stdout, QStringLiteral("\n退出状态：0 已保存或已复制，1 出错，2 用户没有保存也没有复制就离开了。\n"));
+        printHelp(parser.applicationDescription(), options);
         return Done;
     }
     if (parser.isSet(version)) {
