@@ -2,6 +2,7 @@
 #include "CaptureCommand.h"
 #include "ClipboardServer.h"
 #include "CommandLine.h"
+#include "DeferredIcon.h"
 #include "StartUp.h"
 #include "TMainForm.h"
 #include "platform/DisplaySession.h"
@@ -10,7 +11,6 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QIcon>
 
 int main(int argc, char *argv[])
 {
@@ -45,7 +45,7 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(appTitle);
     registerFontSubstitutes();
     QApplication::setFont(appFont);
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/snaprect.png")));
+    QApplication::setWindowIcon(pngIcon(QStringLiteral(":/snaprect.png")));
 
     if (options.mode != CommandLine::Mode::Resident) {
         CaptureCommand command(options);

@@ -1,5 +1,6 @@
 #include "MarkControls.h"
 
+#include "DeferredIcon.h"
 #include "SaveSettings.h"
 
 #include <QButtonGroup>
@@ -55,7 +56,7 @@ const QColor iconInk(64, 64, 64);
 
 /// A picture of \a button's tool: a mark of that tool itself, drawn over a
 /// few lines of text for the highlighter and over a gradient for the mosaic.
-QIcon toolIcon(const ToolButton &button)
+QIcon drawToolIcon(const ToolButton &button)
 {
     QImage ground(iconSide, iconSide, QImage::Format_ARGB32_Premultiplied);
     ground.fill(Qt::transparent);
@@ -89,6 +90,13 @@ QIcon toolIcon(const ToolButton &button)
     mark->paint(painter, 1);
     painter.end();
     return QIcon(QPixmap::fromImage(ground));
+}
+
+// Drawn when the controls first show, after the overlay's first frame: the
+// marks and the text's font take longer than the rest of the toolbar.
+QIcon toolIcon(const ToolButton &button)
+{
+    return deferredIcon([button] { return drawToolIcon(button); });
 }
 
 QIcon arrowIcon(const QPoint &from, const QPoint &to)

@@ -1,6 +1,7 @@
 #include "TSnapRectToolForm.h"
 #include "ui_TSnapRectToolForm.h"
 
+#include "DeferredIcon.h"
 #include "MarkControls.h"
 
 #include <QCloseEvent>
@@ -39,7 +40,12 @@ TSnapRectToolForm::TSnapRectToolForm(QWidget *parent)
     ui->verticalLayout->addWidget(m_markControls);
     ui->verticalLayout->setAlignment(ui->horizontalLayout, Qt::AlignLeft);
     m_markControls->hide();
-    ui->btnCopy->setIcon(copyIcon());
+    // Shown after the overlay's first frame, which they need not wait for.
+    ui->btnSave->setIcon(pngIcon(QStringLiteral(":/image/save")));
+    ui->btnCopy->setIcon(deferredIcon(copyIcon));
+    ui->btnReSelect->setIcon(pngIcon(QStringLiteral(":/image/undo")));
+    ui->btnFull->setIcon(pngIcon(QStringLiteral(":/image/view")));
+    ui->btnExit->setIcon(pngIcon(QStringLiteral(":/image/delete")));
     // Embedded in the overlay, the toolbar would otherwise show the
     // overlay's cursor, the shape that it had at the frame or inside.
     setCursor(Qt::ArrowCursor);
