@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -75,6 +76,8 @@ void OverlayWindows::cover(const ScreenGrabber &grabber)
     // The toolbar may live in a surface of the last capture.
     if (!toolbar()->isWindow() && toolbar()->parentWidget() != m_form)
         toolbar()->setParent(m_form);
+    // Nothing is then left to paint into a window that goes.
+    dropServerPainters();
     qDeleteAll(m_surfaces);
     m_surfaces.clear();
     QScreen *primary = QGuiApplication::primaryScreen();
@@ -188,6 +191,14 @@ QWidget *OverlayWindows::surfaceAt(const QPoint &p, QWidget *fallback) const
     return fallback;
 }
 
+void OverlayWindows::paintServerDirty(const OverlayScene &scene) const
+{
+    for (const auto &[surface, region] : std::exchange(m_serverDirty, {})) {
+        if (const auto server = m_serverPainters.find(surface); server != m_serverPainters.end())
+            paintOnServer(const_cast<QWidget *>(surface), *server->second, region, scene);
+    }
+}
+
 void OverlayWindows::repaint(const QRegion &changed) const
 {
     for (QWidget *surface : all()) {
@@ -233,6 +244,9 @@ void OverlayWindows::dropServerPainters()
     for (const auto &[surface, painter] : m_serverPainters)
         const_cast<QWidget *>(surface)->setAttribute(Qt::WA_PaintOnScreen, false);
     m_serverPainters.clear();
+    // Qt paints those windows from now on, what was gathered as well.
+    for (const auto &[surface, region] : std::exchange(m_serverDirty, {}))
+        const_cast<QWidget *>(surface)->update(region);
 }
 
 void OverlayWindows::paintOnServer(QWidget *surface, ServerPainter &painter, const QRegion &region,
@@ -264,8 +278,17 @@ void OverlayWindows::paintOnServer(QWidget *surface, ServerPainter &painter, con
 
 void OverlayWindows::paint(QWidget *surface, const QRegion &region, const OverlayScene &scene) const
 {
-    if (const auto server = m_serverPainters.find(surface); server != m_serverPainters.end())
-        return paintOnServer(surface, *server->second, region, scene);
+    if (m_serverPainters.count(surface)) {
+        // A window that Qt maps gets an expose of Qt's own at the map, then
+        // the server's, and the update asked for before: for the server each
+        // a copy of the whole screen and a shade over it. Gathered, they are
+        // painted once, when the events queued meanwhile have been handled.
+        const bool scheduled = !m_serverDirty.empty();
+        m_serverDirty[surface] += region;
+        if (!scheduled)
+            QMetaObject::invokeMethod(m_form, [this, &scene] { paintServerDirty(scene); }, Qt::QueuedConnection);
+        return;
+    }
     QPainter painter(surface);
     // The capture's pixels per unit; where it differs from the window's own
     // ratio (a compositor that scales by 1.5 while Qt draws at 2), the

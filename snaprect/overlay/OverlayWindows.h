@@ -112,6 +112,8 @@ private:
     static void placeOnScreen(QWidget *window, QScreen *screen, bool fullScreen);
     void paintOnServer(QWidget *surface, ServerPainter &painter, const QRegion &region,
                        const OverlayScene &scene) const;
+    /// Paints what paint() gathered for the server.
+    void paintServerDirty(const OverlayScene &scene) const;
 
     TSnapRectForm *m_form;
     QList<TSnapRectSurface *> m_surfaces;
@@ -121,4 +123,5 @@ private:
     qreal m_scale = 1;  // the capture's pixels per unit of the form
     QMargins m_toolbarFrame; // a window manager's frame round the toolbar, when last seen
     std::map<const QWidget *, std::unique_ptr<ServerPainter>> m_serverPainters;
+    mutable std::map<const QWidget *, QRegion> m_serverDirty; // to paint on the server, of paint()
 };
