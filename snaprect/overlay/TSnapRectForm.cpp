@@ -11,6 +11,7 @@
 
 #include <QAbstractButton>
 #include <QBackingStore>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QMouseEvent>
@@ -154,6 +155,10 @@ void TSnapRectForm::prepare()
         }
     }
     grabber.prepare();
+    // The hint's font, found while the server grabs rather than once the
+    // picture is there: the first text of the process costs milliseconds
+    // of fontconfig.
+    (void)KeyHelp(grabber.pixelsPerUnit(QGuiApplication::primaryScreen())).hintArea(QRect());
 }
 
 void TSnapRectForm::waitForWindowMemory()
