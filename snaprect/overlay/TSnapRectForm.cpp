@@ -135,6 +135,10 @@ QPixmap TSnapRectForm::pictureOf(const QRect &area) const
 void TSnapRectForm::prepare()
 {
     ScreenGrabber &grabber = ScreenGrabber::instance();
+    // The hint's font is found first: a grab already under way keeps the
+    // server from answering the window's requests below, while fontconfig,
+    // milliseconds for the first text of a process, needs no answer.
+    (void)KeyHelp(grabber.pixelsPerUnit(QGuiApplication::primaryScreen())).hintArea(QRect());
     // Only where the window's place does not wait for the picture.
     if (grabber.canPlaceWindows() && !grabber.needsWindowPerScreen() && !isVisible()) {
         waitForWindowMemory();
@@ -155,10 +159,6 @@ void TSnapRectForm::prepare()
         }
     }
     grabber.prepare();
-    // The hint's font, found while the server grabs rather than once the
-    // picture is there: the first text of the process costs milliseconds
-    // of fontconfig.
-    (void)KeyHelp(grabber.pixelsPerUnit(QGuiApplication::primaryScreen())).hintArea(QRect());
 }
 
 void TSnapRectForm::waitForWindowMemory()
