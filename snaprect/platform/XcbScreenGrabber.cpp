@@ -35,6 +35,8 @@ constexpr int stripsInFlight = 4;
 // Shared memory is given up only after this many failed grabs in a row: one
 // failure may be a passing shortage of memory on either side.
 constexpr int sharedMemoryAttempts = 3;
+// A prepared grab goes in this many strips.
+constexpr int grabStrips = 8;
 
 template<typename T>
 struct FreeReply {
@@ -196,7 +198,8 @@ struct XcbScreenGrabber::PreparedSegment {
     int fd;
     xcb_shm_seg_t id;
     xcb_void_cookie_t attached;
-    xcb_shm_get_image_cookie_t written;
+    QList<xcb_shm_get_image_cookie_t> written; // a strip of stripLines lines each
+    int stripLines;
     bool isGrab = false;            // what the server writes is the next grab
 
     ~PreparedSegment() { close(fd); }
@@ -408,10 +411,16 @@ std::unique_ptr<XcbScreenGrabber::PreparedSegment> XcbScreenGrabber::prepareSegm
     prepared->id = xcb_generate_id(m_connection);
     prepared->attached = xcb_shm_attach_fd_checked(m_connection, prepared->id, sent, 0);
     // A grab now, while the program's windows may still show, only for the
-    // server to write every page; the grab proper writes them again.
-    prepared->written = xcb_shm_get_image(m_connection, m_root, int16_t(area.x()), int16_t(area.y()),
-                                          uint16_t(area.width()), uint16_t(area.height()), ~0u,
-                                          XCB_IMAGE_FORMAT_Z_PIXMAP, prepared->id, 0);
+    // server to write every page; the grab proper writes them again. In
+    // strips, so that where it is the grab, each is finished while the
+    // server writes the next.
+    prepared->stripLines = qMax(1, (area.height() + grabStrips - 1) / grabStrips);
+    for (int top = 0; top < area.height(); top += prepared->stripLines) {
+        prepared->written.append(xcb_shm_get_image(
+            m_connection, m_root, int16_t(area.x()), int16_t(area.y() + top), uint16_t(area.width()),
+            uint16_t(qMin(prepared->stripLines, area.height() - top)), ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP, prepared->id,
+            uint32_t(size_t(top) * size_t(area.width()) * 4)));
+    }
     xcb_flush(m_connection);
     return prepared;
 }
@@ -422,17 +431,35 @@ void *XcbScreenGrabber::takePreparedSegment(const QRect &area, std::uint32_t *id
     const std::unique_ptr<PreparedSegment> prepared = std::move(m_preparedSegment);
     if (!prepared)
         return nullptr;
-    Reply<xcb_generic_error_t> refused(xcb_request_check(m_connection, prepared->attached));
-    Reply<xcb_shm_get_image_reply_t> written(xcb_shm_get_image_reply(m_connection, prepared->written, nullptr));
-    // Written by the server, the pages are there to be mapped rather than made.
-    void *data = !refused && !area.isEmpty() && area.size() == prepared->area.size()
+    // Mapped while the server writes: the pages exist, and mapping them does
+    // not wait for what is in them.
+    void *data = !area.isEmpty() && area.size() == prepared->area.size()
                      ? mmap(nullptr, prepared->size, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_POPULATE, prepared->fd, 0)
                      : MAP_FAILED;
-    if (data != MAP_FAILED) {
+    const bool isGrab = prepared->isGrab && area == prepared->area && data != MAP_FAILED;
+    bool written = true;
+    for (qsizetype i = 0; i < prepared->written.size(); ++i) {
+        // Every reply is read, also after a failure, so that none is left queued.
+        written = Reply<xcb_shm_get_image_reply_t>(
+                      xcb_shm_get_image_reply(m_connection, prepared->written.at(i), nullptr))
+                  && written;
+        // The server leaves the unused top byte of its 24-bit pixels
+        // undefined; set in each strip while the server writes the next.
+        if (isGrab && written) {
+            const int top = int(i) * prepared->stripLines;
+            QImage strip(static_cast<uchar *>(data) + size_t(top) * size_t(area.width()) * 4, area.width(),
+                         qMin(prepared->stripLines, area.height() - top), area.width() * 4, QImage::Format_RGB32);
+            makeOpaque(strip);
+        }
+    }
+    Reply<xcb_generic_error_t> refused(xcb_request_check(m_connection, prepared->attached));
+    if (data != MAP_FAILED && !refused) {
         *id = prepared->id;
-        *grabbed = prepared->isGrab && written && area == prepared->area;
+        *grabbed = isGrab && written;
         return data;
     }
+    if (data != MAP_FAILED)
+        munmap(data, prepared->size);
     if (!refused)
         xcb_shm_detach(m_connection, prepared->id);
     return nullptr;
@@ -453,9 +480,6 @@ QPixmap XcbScreenGrabber::grabDesktop()
         // next time either; a shortage of memory may pass.
         m_lastGrabShared = !picture.isNull();
         m_sharedMemoryFailures = m_lastGrabShared ? 0 : m_sharedMemoryFailures + 1;
-        // The server leaves the unused top byte of its 24-bit pixels undefined.
-        if (m_lastGrabShared)
-            makeOpaque(picture);
     }
     if (picture.isNull())
         picture = grabOverConnection(area);
@@ -485,6 +509,12 @@ QImage XcbScreenGrabber::grabShared(const QRect &area)
     if (!written) {
         destroy(segment);
         return {};
+    }
+    // A prepared grab has been made opaque strip by strip.
+    if (!grabbed) {
+        QImage picture(static_cast<uchar *>(segment.data), area.width(), area.height(), area.width() * 4,
+                       QImage::Format_RGB32);
+        makeOpaque(picture);
     }
     m_sharedPixels = segment.data;
     m_sharedSegment = segment.id;
