@@ -601,6 +601,7 @@ private slots:
         QTest::newRow("--region without a display") << "-r" << "no display" << 1 << "err:（DISPLAY";
         QTest::newRow("main window on a display that cannot be opened") << "" << "display :4711" << 1 << "err::4711";
         QTest::newRow("--version without a display") << "--version" << "no display" << 0 << "out:2.0.0";
+        QTest::newRow("--help names the formats for --output") << "--help" << "no display" << 0 << "out:bmp、xpm";
         QTest::newRow("unknown option without a display") << "-f --bogus" << "no display" << 1 << "err:--bogus";
         QTest::newRow("--delay out of range") << "-f -d 60001" << "" << 1 << "err:-d";
         QTest::newRow("unwritable folder, no file") << "-f -o missing/a.png" << "" << 1 << "err:missing/a.png";
