@@ -324,13 +324,13 @@ void TSnapRectForm::pressAt(QWidget *surface, const QPointF &position)
     // unless it lands on the selected mark: a mark drawn along the frame
     // must not hide the edges from the hand.
     const int reach = edgeReach(surface);
-    const Qt::CursorShape shape = m_selection.shapeAt(p, reach);
-    const bool onFrame = shape != Qt::SizeAllCursor && shape != Qt::CrossCursor;
+    const bool onFrame = m_selection.edgesAt(p, reach) != Selection::NoEdge;
     if ((!onFrame || m_editor.selected() >= 0) && pressOnMark(surface, p))
         return;
     m_editor.select(-1);
     showHandles();
     m_selectionPressed = true;
+    const Qt::CursorShape shape = m_selection.shapeAt(p, reach);
     m_selection.press(p, reach);
     m_windows.setCursor(shape);
     showSelection();

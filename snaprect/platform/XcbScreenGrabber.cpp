@@ -510,16 +510,14 @@ QImage XcbScreenGrabber::grabShared(const QRect &area)
         destroy(segment);
         return {};
     }
-    // A prepared grab has been made opaque strip by strip.
-    if (!grabbed) {
-        QImage picture(static_cast<uchar *>(segment.data), area.width(), area.height(), area.width() * 4,
-                       QImage::Format_RGB32);
-        makeOpaque(picture);
-    }
     m_sharedPixels = segment.data;
     m_sharedSegment = segment.id;
-    return QImage(static_cast<uchar *>(segment.data), area.width(), area.height(), area.width() * 4,
-                  QImage::Format_RGB32, releaseSegment, new Segment(segment));
+    QImage picture(static_cast<uchar *>(segment.data), area.width(), area.height(), area.width() * 4,
+                   QImage::Format_RGB32, releaseSegment, new Segment(segment));
+    // A prepared grab has been made opaque strip by strip.
+    if (!grabbed)
+        makeOpaque(picture);
+    return picture;
 }
 
 std::unique_ptr<ServerPainter> XcbScreenGrabber::serverPainter(const QImage &picture, QWidget *window) const
