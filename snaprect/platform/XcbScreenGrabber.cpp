@@ -111,11 +111,11 @@ bool writeZeros(int fd, size_t size)
     return true;
 }
 
-// A memory file of \a size bytes, its pages made; -1 when none can be made.
+// A memory file of \a size bytes; -1 when none can be made.
 int newMemoryFile(size_t size)
 {
     const int fd = memfd_create("snaprect-grab", MFD_CLOEXEC);
-    if (fd >= 0 && (ftruncate(fd, off_t(size)) != 0 || !writeZeros(fd, size))) {
+    if (fd >= 0 && ftruncate(fd, off_t(size)) != 0) {
         close(fd);
         return -1;
     }
@@ -124,9 +124,10 @@ int newMemoryFile(size_t size)
 
 // The server's first write to a page of the segment maps that page alone,
 // its first read maps the pages around it as well (64 KiB in all, the
-// kernel's usual fault-around). Reading one pixel of every 64 KiB before a
-// grab of \a size writes them spares the server fifteen faults in sixteen,
-// which are most of the grab's cost on its side.
+// kernel's usual fault-around) where they have been written. Reading one
+// pixel of every 64 KiB before a grab of \a size writes them spares the
+// server fifteen faults in sixteen, which are most of the grab's cost on
+// its side.
 void readAheadOfGrab(xcb_connection_t *connection, xcb_window_t root, xcb_shm_seg_t segment, const QSize &size)
 {
     const xcb_pixmap_t pixel = xcb_generate_id(connection);
@@ -321,13 +322,15 @@ std::unique_ptr<XcbScreenGrabber::MemoryFile> XcbScreenGrabber::readyEarlyMemory
         return {};
     auto memory = std::make_unique<MemoryFile>();
     memory->pictureSize = area.size();
+    memory->fd = newMemoryFile(pictureBytes(area));
     // The pages are made here, on a core that the starting application
     // leaves idle, rather than by the server when it first writes them; it
     // then only maps them. (The server writing them now, for a connection
     // of this thread's own, would keep the starting application waiting for
     // its answers meanwhile.)
-    memory->fd = newMemoryFile(pictureBytes(area));
-    return memory->fd < 0 ? nullptr : std::move(memory);
+    if (memory->fd < 0 || !writeZeros(memory->fd, pictureBytes(area)))
+        return {};
+    return memory;
 }
 
 int XcbScreenGrabber::memoryFileFor(const QRect &area)
