@@ -28,6 +28,9 @@ namespace {
 // buffer's pixels, so that at every scale the hand finds the same distance.
 constexpr int edgeReachDevicePixels = 5;
 
+// Posted once every overlay window is exposed, below every normal event.
+const QEvent::Type firstFrameShown = QEvent::Type(QEvent::registerEventType());
+
 // Asks whether the marks that were neither saved nor copied may go; 否,
 // also Return and Escape, keeps them.
 bool confirmDroppingMarks(QWidget *parent)
@@ -112,7 +115,12 @@ void TSnapRectForm::snapRect(const QPixmap &desktop)
     m_windows.paintOnServer(grabber, desktop.toImage());
     m_taken = QDateTime::currentDateTime();
     m_windowsAtGrab = grabber.windowsAtGrab();
-    m_scene.setHint(true, m_windows.primaryArea());
+    // The hint's text needs fonts, which a process finds in milliseconds
+    // the first time: it follows the first frame.
+    if (isVisible())
+        m_windows.repaint(m_scene.setHint(true, m_windows.primaryArea()));
+    else
+        m_hintDue = true;
     for (QWidget *surface : surfaces())
         surface->update();
     // A toolbar window waits for the overlay's windows: see showEvent().
@@ -135,10 +143,6 @@ QPixmap TSnapRectForm::pictureOf(const QRect &area) const
 void TSnapRectForm::prepare()
 {
     ScreenGrabber &grabber = ScreenGrabber::instance();
-    // The hint's font is found first: a grab already under way keeps the
-    // server from answering the window's requests below, while fontconfig,
-    // milliseconds for the first text of a process, needs no answer.
-    (void)KeyHelp(grabber.pixelsPerUnit(QGuiApplication::primaryScreen())).hintArea(QRect());
     // Only where the window's place does not wait for the picture.
     if (grabber.canPlaceWindows() && !grabber.needsWindowPerScreen() && !isVisible()) {
         waitForWindowMemory();
@@ -289,7 +293,20 @@ void TSnapRectForm::showSelection()
 
 void TSnapRectForm::dismissHint()
 {
+    m_hintDue = false;
     m_windows.repaint(m_scene.setHint(false, m_windows.primaryArea()));
+}
+
+void TSnapRectForm::showWhatFollowsTheFirstFrame()
+{
+    if (!isVisible())
+        return;
+    if (std::exchange(m_hintDue, false))
+        m_windows.repaint(m_scene.setHint(true, m_windows.primaryArea()));
+    if (m_toolForm->isWindow()) {
+        m_windows.keepToolbarAbove();
+        m_toolForm->setVisible(true);
+    }
 }
 
 void TSnapRectForm::pressAt(QWidget *surface, const QPointF &position)
@@ -424,6 +441,10 @@ bool TSnapRectForm::event(QEvent *event)
     // first exposure has painted everything already: once is enough.
     if (event->type() == QEvent::UpdateLater && m_paintedWhole) {
         m_paintedWhole = false;
+        return true;
+    }
+    if (event->type() == firstFrameShown) {
+        showWhatFollowsTheFirstFrame();
         return true;
     }
     return OverlayKeys::claim(event) || QDialog::event(event);
@@ -706,10 +727,11 @@ bool TSnapRectForm::eventFilter(QObject *watched, QEvent *event)
     auto *window = qobject_cast<QWindow *>(watched);
     if (event->type() == QEvent::Expose && window && window->isExposed()) {
         window->removeEventFilter(this);
-        if (--m_windowsToExpose == 0 && m_toolForm->isWindow()) {
-            m_windows.keepToolbarAbove();
-            m_toolForm->setVisible(true);
-        }
+        // The exposures queue the first frame (the server's paint is
+        // gathered): what needs fonts, the toolbar's buttons and the hint,
+        // comes after it, posted below every normal event.
+        if (--m_windowsToExpose == 0)
+            QCoreApplication::postEvent(this, new QEvent(firstFrameShown), Qt::LowEventPriority);
     }
     return QDialog::eventFilter(watched, event);
 }

@@ -148,6 +148,7 @@ private:
     void toggleKeyHelp();
     void placeKeyHelp(bool shown);
     void dismissHint();
+    void showWhatFollowsTheFirstFrame();
     void showSelection();
     void releaseWindowMemory();
     void waitForWindowMemory();
@@ -167,6 +168,7 @@ private:
     QTimer m_widthShown;            // the width in the readout, after a change
     bool m_paintedWhole = false;    // since the last show
     int m_windowsToExpose = 0;      // before the toolbar window is shown
+    bool m_hintDue = false;         // shown after the first frame
     QList<QRect> m_windowsAtGrab;   // the desktop's windows at the grab, topmost first
     std::future<void> m_windowMemory; // the buffer's memory being readied
 };
