@@ -20,9 +20,13 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <limits>
+#include <mutex>
 #include <utility>
 
 namespace {
@@ -94,14 +98,14 @@ void releaseSegment(void *info)
     delete segment;
 }
 
-// Writes zeros over the first \a size bytes of the file. Its pages then
-// exist complete, which fallocate() leaves them not: only complete pages
-// are mapped ahead of a read (see readAheadOfGrab()).
-bool writeZeros(int fd, size_t size)
+// Writes zeros over \a size bytes of the file from \a offset. Its pages
+// then exist complete, which fallocate() leaves them not: only complete
+// pages are mapped ahead of a read (see readAheadOfGrab()).
+bool writeZeros(int fd, size_t offset, size_t size)
 {
     static const char zeros[256 << 10] = {};
     for (size_t done = 0; done < size;) {
-        const ssize_t written = pwrite(fd, zeros, std::min(sizeof zeros, size - done), off_t(done));
+        const ssize_t written = pwrite(fd, zeros, std::min(sizeof zeros, size - done), off_t(offset + done));
         if (written < 0 && errno == EINTR)
             continue;
         if (written <= 0)
@@ -127,8 +131,9 @@ int newMemoryFile(size_t size)
 // kernel's usual fault-around) where they have been written. Reading one
 // pixel of every 64 KiB before a grab of \a size writes them spares the
 // server fifteen faults in sixteen, which are most of the grab's cost on
-// its side.
-void readAheadOfGrab(xcb_connection_t *connection, xcb_window_t root, xcb_shm_seg_t segment, const QSize &size)
+// its side. \a lines limits the reading to those of the picture.
+void readAheadOfGrab(xcb_connection_t *connection, xcb_window_t root, xcb_shm_seg_t segment, const QSize &size,
+                     std::pair<int, int> lines = {0, std::numeric_limits<int>::max()})
 {
     const xcb_pixmap_t pixel = xcb_generate_id(connection);
     xcb_create_pixmap(connection, 24, pixel, root, 1, 1);
@@ -136,7 +141,8 @@ void readAheadOfGrab(xcb_connection_t *connection, xcb_window_t root, xcb_shm_se
     xcb_create_gc(connection, gc, pixel, 0, nullptr);
     constexpr size_t step = 64 << 10;
     const size_t lineBytes = size_t(size.width()) * 4;
-    for (size_t offset = 0; offset < lineBytes * size_t(size.height()); offset += step) {
+    const size_t end = lineBytes * size_t(std::min(lines.second, size.height()));
+    for (size_t offset = lineBytes * size_t(lines.first) / step * step; offset < end; offset += step) {
         // A segment that the server refused fails the grab; its errors
         // here are dropped.
         const xcb_void_cookie_t read = xcb_shm_put_image_checked(
@@ -230,6 +236,26 @@ size_t pictureBytes(const QRect &area)
     return size_t(area.width()) * size_t(area.height()) * 4;
 }
 
+// Asks the server to write \a lines lines of \a area from line \a top into
+// the segment, where they lie in the picture.
+xcb_shm_get_image_cookie_t askLines(xcb_connection_t *connection, xcb_window_t root, xcb_shm_seg_t segment,
+                                    const QRect &area, int top, int lines)
+{
+    return xcb_shm_get_image(connection, root, int16_t(area.x()), int16_t(area.y() + top), uint16_t(area.width()),
+                             uint16_t(lines), ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP, segment,
+                             uint32_t(size_t(top) * size_t(area.width()) * 4));
+}
+
+// The server leaves the unused top byte of its 24-bit pixels undefined; this
+// sets it in \a lines lines from \a top of the picture of \a width pixels at
+// \a data.
+void makeLinesOpaque(void *data, int width, int top, int lines)
+{
+    QImage strip(static_cast<uchar *>(data) + size_t(top) * size_t(width) * 4, width, lines, width * 4,
+                 QImage::Format_RGB32);
+    makeOpaque(strip);
+}
+
 } // namespace
 
 // Shared memory readied while the program waits anyway, and written once by
@@ -249,17 +275,83 @@ struct XcbScreenGrabber::PreparedSegment {
     ~PreparedSegment() { close(fd); }
 };
 
-// A memory file for a picture of a given size, made before it is needed;
-// closed unless taken.
+// A memory file for a picture of the desktop's area, made before it is
+// needed, and where it holds a grab of that area already, its mapping;
+// closed and unmapped unless taken.
 struct XcbScreenGrabber::MemoryFile {
-    QSize pictureSize;
+    QRect area;
     int fd = -1;
+    void *data = nullptr;
+    std::uint32_t segment = 0; // attached through the grabber's connection
+    bool grabbed = false;
 
     ~MemoryFile()
     {
         if (fd >= 0)
             close(fd);
+        if (data)
+            munmap(data, pictureBytes(area));
     }
+};
+
+// prepareEarly()'s memory file, readied on a thread while the application
+// starts. Once the capture may begin (no other one shows on the screen), the
+// thread grabs into it as well, so that the server's copy, too, overlaps the
+// making of the overlay; otherwise the memory serves the first grab alone.
+struct XcbScreenGrabber::EarlyMemory {
+    enum class Use { Undecided, Grab, Memory };
+
+    ~EarlyMemory()
+    {
+        // A thread still waiting is told; the program ends only after it.
+        decide(Use::Memory);
+        if (made.valid() && made.wait_for(std::chrono::seconds(0)) != std::future_status::deferred)
+            made.wait();
+    }
+
+    /// Whether the memory is used as \a use: the first decision holds. A
+    /// grab goes through \a connection.
+    bool decide(Use use, xcb_connection_t *connection = nullptr)
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        if (decided == Use::Undecided) {
+            decided = use;
+            grabThrough = connection;
+            decidedNow.notify_all();
+        }
+        return decided == use;
+    }
+    xcb_connection_t *grabConnection()
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        return grabThrough;
+    }
+    Use decision()
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        return decided;
+    }
+    Use awaitDecision()
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        decidedNow.wait(lock, [this] { return decided != Use::Undecided; });
+        return decided;
+    }
+    /// The memory file, once the thread is done with it; decided as \a use
+    /// unless decided already.
+    std::unique_ptr<MemoryFile> take(Use use)
+    {
+        decide(use);
+        return made.valid() ? made.get() : nullptr;
+    }
+
+    std::future<std::unique_ptr<MemoryFile>> made;
+
+private:
+    std::mutex mutex;
+    std::condition_variable decidedNow;
+    Use decided = Use::Undecided;
+    xcb_connection_t *grabThrough = nullptr;
 };
 
 std::unique_ptr<XcbScreenGrabber> XcbScreenGrabber::create(Transfer transfer)
@@ -282,7 +374,7 @@ XcbScreenGrabber::XcbScreenGrabber(xcb_connection_t *connection, std::uint32_t r
     , m_clientListStacking(atom(connection, "_NET_CLIENT_LIST_STACKING"))
     , m_frameExtents(atom(connection, "_NET_FRAME_EXTENTS"))
     , m_hasMonitors(hasRandrMonitors(connection))
-    , m_earlyMemory(std::move(earlyMemory()))
+    , m_early(std::move(earlyMemory()))
 {
     if (m_transfer == Transfer::SharedMemory && !sharedMemoryTakesDescriptors(m_connection))
         m_sharedMemoryFailures = sharedMemoryAttempts;
@@ -290,17 +382,16 @@ XcbScreenGrabber::XcbScreenGrabber(xcb_connection_t *connection, std::uint32_t r
 
 XcbScreenGrabber::~XcbScreenGrabber() = default;
 
-std::future<std::unique_ptr<XcbScreenGrabber::MemoryFile>> &XcbScreenGrabber::earlyMemory()
+std::unique_ptr<XcbScreenGrabber::EarlyMemory> &XcbScreenGrabber::earlyMemory()
 {
-    static std::future<std::unique_ptr<MemoryFile>> memory;
+    static std::unique_ptr<EarlyMemory> memory;
     return memory;
 }
 
 void XcbScreenGrabber::prepareEarly()
 {
-    // Where no thread can be started, the first grab makes it itself.
-    std::future<std::unique_ptr<MemoryFile>> &memory = earlyMemory();
-    if (memory.valid())
+    std::unique_ptr<EarlyMemory> &early = earlyMemory();
+    if (early)
         return;
     // Connected here rather than on the thread: finding the authority file
     // (libXau) is not safe while another thread connects, as Qt and the
@@ -308,36 +399,103 @@ void XcbScreenGrabber::prepareEarly()
     // on the thread.
     int number = 0;
     xcb_connection_t *connection = xcb_connect(nullptr, &number);
-    memory = std::async(std::launch::async | std::launch::deferred, &XcbScreenGrabber::readyEarlyMemory, connection, number);
+    early = std::make_unique<EarlyMemory>();
+    // Where no thread can be started, the first grab makes it itself.
+    early->made = std::async(std::launch::async | std::launch::deferred, &XcbScreenGrabber::readyEarlyMemory,
+                             connection, number, early.get());
 }
 
-std::unique_ptr<XcbScreenGrabber::MemoryFile> XcbScreenGrabber::readyEarlyMemory(xcb_connection_t *connection, int number)
+std::unique_ptr<XcbScreenGrabber::MemoryFile> XcbScreenGrabber::readyEarlyMemory(xcb_connection_t *connection,
+                                                                                 int number, EarlyMemory *early)
 {
     const xcb_screen_t *screen = xcb_connection_has_error(connection) ? nullptr : screenNumbered(connection, number);
     QRect area;
     if (screen && isTrueColour32(connection, screen) && sharedMemoryTakesDescriptors(connection))
         area = desktopArea(connection, screen->root, monitors(connection, screen->root, hasRandrMonitors(connection)));
+    const xcb_window_t root = screen ? screen->root : 0;
     xcb_disconnect(connection);
     if (area.isEmpty())
         return {};
     auto memory = std::make_unique<MemoryFile>();
-    memory->pictureSize = area.size();
+    memory->area = area;
     memory->fd = newMemoryFile(pictureBytes(area));
-    // The pages are made here, on a core that the starting application
-    // leaves idle, rather than by the server when it first writes them; it
-    // then only maps them. (The server writing them now, for a connection
-    // of this thread's own, would keep the starting application waiting for
-    // its answers meanwhile.)
-    if (memory->fd < 0 || !writeZeros(memory->fd, pictureBytes(area)))
+    if (memory->fd < 0 || !readyAndGrab(root, memory.get(), early))
         return {};
     return memory;
 }
 
+bool XcbScreenGrabber::readyAndGrab(std::uint32_t root, MemoryFile *memory, EarlyMemory *early)
+{
+    const QRect area = memory->area;
+    const int stripLines = qMax(1, (area.height() + grabStrips - 1) / grabStrips);
+    const size_t lineBytes = size_t(area.width()) * 4;
+    // The grab goes through the grabber's connection (xcb's connections are
+    // shared between threads), so that the server paints the overlay from
+    // the mapping that the grab made: a second one would cost it the faults
+    // again.
+    xcb_connection_t *connection = nullptr;
+    xcb_void_cookie_t attached = {};
+    QList<xcb_shm_get_image_cookie_t> asked;
+    const auto askWritten = [&](int writtenLines) {
+        if (!connection) {
+            connection = early->grabConnection();
+            // xcb closes the descriptor that it sends.
+            if (const int sent = fcntl(memory->fd, F_DUPFD_CLOEXEC, 0); sent >= 0) {
+                memory->segment = xcb_generate_id(connection);
+                attached = xcb_shm_attach_fd_checked(connection, memory->segment, sent, 0);
+            }
+        }
+        if (!memory->segment)
+            return;
+        for (int top = int(asked.size()) * stripLines; top < writtenLines; top += stripLines) {
+            const int lines = qMin(stripLines, area.height() - top);
+            readAheadOfGrab(connection, root, memory->segment, area.size(), {top, top + lines});
+            asked.append(askLines(connection, root, memory->segment, area, top, lines));
+        }
+        xcb_flush(connection);
+    };
+    // The pages are made here, on a core that the starting application
+    // leaves idle, rather than by the server when it first writes them; it
+    // then only maps them. A strip at a time, so that a grab decided on
+    // meanwhile starts on those written.
+    bool written = true;
+    for (int top = 0; written && top < area.height(); top += stripLines) {
+        const int lines = qMin(stripLines, area.height() - top);
+        written = writeZeros(memory->fd, size_t(top) * lineBytes, size_t(lines) * lineBytes);
+        if (written && early->decision() == EarlyMemory::Use::Grab)
+            askWritten(top + lines);
+    }
+    if (!connection && (!written || early->awaitDecision() != EarlyMemory::Use::Grab))
+        return written;
+    if (written)
+        askWritten(area.height());
+    // Mapped while the server writes: the pages exist, and mapping them does
+    // not wait for what is in them.
+    void *data = mmap(nullptr, pictureBytes(area), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_POPULATE, memory->fd, 0);
+    memory->data = data == MAP_FAILED ? nullptr : data;
+    bool complete = written && memory->data;
+    for (qsizetype i = 0; i < asked.size(); ++i) {
+        // Every reply is read, also after a failure, so that none is left queued.
+        complete = Reply<xcb_shm_get_image_reply_t>(xcb_shm_get_image_reply(connection, asked.at(i), nullptr))
+                   && complete;
+        // Each strip while the server writes the next.
+        if (complete) {
+            const int top = int(i) * stripLines;
+            makeLinesOpaque(memory->data, area.width(), top, qMin(stripLines, area.height() - top));
+        }
+    }
+    // A segment that the server refused is none to let go.
+    if (memory->segment && Reply<xcb_generic_error_t>(xcb_request_check(connection, attached)))
+        memory->segment = 0;
+    memory->grabbed = complete && memory->segment;
+    return true;
+}
+
 int XcbScreenGrabber::memoryFileFor(const QRect &area)
 {
-    if (m_earlyMemory.valid()) {
-        const std::unique_ptr<MemoryFile> early = m_earlyMemory.get();
-        if (early && early->pictureSize == area.size())
+    if (m_early) {
+        const std::unique_ptr<MemoryFile> early = std::exchange(m_early, {})->take(EarlyMemory::Use::Memory);
+        if (early && early->area.size() == area.size())
             return std::exchange(early->fd, -1);
     }
     return newMemoryFile(pictureBytes(area));
@@ -415,7 +573,7 @@ bool XcbScreenGrabber::sharedMemoryUsable() const
 
 void XcbScreenGrabber::prepare()
 {
-    if (m_preparedSegment && m_preparedSegment->isGrab)
+    if ((m_preparedSegment && m_preparedSegment->isGrab) || earlyGrabDecided())
         return;
     std::uint32_t unused;
     bool unusedGrab;
@@ -427,8 +585,18 @@ void XcbScreenGrabber::prepare()
         m_prepared = newLargeImage(area.size(), QImage::Format_RGB32);
 }
 
+bool XcbScreenGrabber::earlyGrabDecided() const
+{
+    return m_early && m_early->decision() == EarlyMemory::Use::Grab;
+}
+
 void XcbScreenGrabber::prepareGrabNow()
 {
+    // The start-up thread grabs into the memory that it readied, while this
+    // one makes the overlay; the next grabDesktop() waits for it, and with
+    // that the thread is done with the application's connection.
+    if (m_early && sharedMemoryUsable() && m_early->decide(EarlyMemory::Use::Grab, m_connection))
+        return;
     prepare();
     // Nothing of the program's shows yet: the write that readies the pages
     // is the grab.
@@ -461,10 +629,8 @@ std::unique_ptr<XcbScreenGrabber::PreparedSegment> XcbScreenGrabber::prepareSegm
     // server writes the next.
     prepared->stripLines = qMax(1, (area.height() + grabStrips - 1) / grabStrips);
     for (int top = 0; top < area.height(); top += prepared->stripLines) {
-        prepared->written.append(xcb_shm_get_image(
-            m_connection, m_root, int16_t(area.x()), int16_t(area.y() + top), uint16_t(area.width()),
-            uint16_t(qMin(prepared->stripLines, area.height() - top)), ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP, prepared->id,
-            uint32_t(size_t(top) * size_t(area.width()) * 4)));
+        prepared->written.append(
+            askLines(m_connection, m_root, prepared->id, area, top, qMin(prepared->stripLines, area.height() - top)));
     }
     xcb_flush(m_connection);
     return prepared;
@@ -488,13 +654,10 @@ void *XcbScreenGrabber::takePreparedSegment(const QRect &area, std::uint32_t *id
         written = Reply<xcb_shm_get_image_reply_t>(
                       xcb_shm_get_image_reply(m_connection, prepared->written.at(i), nullptr))
                   && written;
-        // The server leaves the unused top byte of its 24-bit pixels
-        // undefined; set in each strip while the server writes the next.
+        // Each strip while the server writes the next.
         if (isGrab && written) {
             const int top = int(i) * prepared->stripLines;
-            QImage strip(static_cast<uchar *>(data) + size_t(top) * size_t(area.width()) * 4, area.width(),
-                         qMin(prepared->stripLines, area.height() - top), area.width() * 4, QImage::Format_RGB32);
-            makeOpaque(strip);
+            makeLinesOpaque(data, area.width(), top, qMin(prepared->stripLines, area.height() - top));
         }
     }
     Reply<xcb_generic_error_t> refused(xcb_request_check(m_connection, prepared->attached));
@@ -508,6 +671,21 @@ void *XcbScreenGrabber::takePreparedSegment(const QRect &area, std::uint32_t *id
     if (!refused)
         xcb_shm_detach(m_connection, prepared->id);
     return nullptr;
+}
+
+void *XcbScreenGrabber::takeEarlyGrab(const QRect &area, std::uint32_t *id)
+{
+    if (!earlyGrabDecided())
+        return nullptr;
+    const std::unique_ptr<MemoryFile> early = std::exchange(m_early, {})->take(EarlyMemory::Use::Grab);
+    // The desktop may have changed meanwhile.
+    if (!early || !early->grabbed || early->area != area) {
+        if (early && early->segment)
+            xcb_shm_detach(m_connection, early->segment);
+        return nullptr;
+    }
+    *id = early->segment;
+    return std::exchange(early->data, nullptr);
 }
 
 QPixmap XcbScreenGrabber::grabDesktop()
@@ -540,8 +718,10 @@ QPixmap XcbScreenGrabber::grabDesktop()
 QImage XcbScreenGrabber::grabShared(const QRect &area)
 {
     Segment segment{m_connection, 0, nullptr, pictureBytes(area)};
-    bool grabbed = false;
-    segment.data = takePreparedSegment(area, &segment.id, &grabbed);
+    segment.data = takeEarlyGrab(area, &segment.id);
+    bool grabbed = segment.data != nullptr;
+    if (!segment.data)
+        segment.data = takePreparedSegment(area, &segment.id, &grabbed);
     if (!segment.data) {
         segment = newSegment(m_connection, memoryFileFor(area), segment.size);
         if (segment.data)

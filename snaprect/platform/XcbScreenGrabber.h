@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <future>
+#include <memory>
 
 struct xcb_connection_t;
 
@@ -32,8 +33,9 @@ public:
     /// the display that DISPLAY names, while the application is still
     /// starting: a memory file as large as the desktop, its pages allocated.
     /// The first grabber made afterwards uses it while the desktop keeps that
-    /// size. Where the display cannot be reached or shares no memory, nothing
-    /// is made and grabs go the usual way.
+    /// size; where its prepareGrabNow() comes first, the thread makes that
+    /// grab too. Where the display cannot be reached or shares no memory,
+    /// nothing is made and grabs go the usual way.
     static void prepareEarly();
 
     QRect desktopGeometry() const override;
@@ -61,6 +63,7 @@ private:
 
     struct PreparedSegment;
     struct MemoryFile;
+    struct EarlyMemory;
 
     XcbScreenGrabber(xcb_connection_t *connection, std::uint32_t root, Transfer transfer);
 
@@ -70,9 +73,19 @@ private:
     QRect desktopArea(const QList<Monitor> &monitors) const { return desktopArea(m_connection, m_root, monitors); }
     bool sharedMemoryUsable() const;
     /// prepareEarly()'s work, on its thread, through \a connection to the
-    /// default screen \a number, which it closes.
-    static std::unique_ptr<MemoryFile> readyEarlyMemory(xcb_connection_t *connection, int number);
-    static std::future<std::unique_ptr<MemoryFile>> &earlyMemory();
+    /// default screen \a number, which it closes; with a grab where \a early
+    /// is decided so.
+    static std::unique_ptr<MemoryFile> readyEarlyMemory(xcb_connection_t *connection, int number,
+                                                        EarlyMemory *early);
+    /// Writes \a memory's pages, and grabs the desktop under \a root into
+    /// it where \a early is decided so; false when nothing of it is of use.
+    static bool readyAndGrab(std::uint32_t root, MemoryFile *memory, EarlyMemory *early);
+    static std::unique_ptr<EarlyMemory> &earlyMemory();
+    /// Whether prepareGrabNow() left the next grab to the start-up thread.
+    bool earlyGrabDecided() const;
+    /// The start-up thread's grab, when it has been made and is one of
+    /// \a area: its memory, attached as \a id; otherwise null.
+    void *takeEarlyGrab(const QRect &area, std::uint32_t *id);
     /// A memory file for a picture of \a area: prepareEarly()'s where it
     /// fits, else a new one; -1 when none can be made.
     int memoryFileFor(const QRect &area);
@@ -95,7 +108,7 @@ private:
     int m_sharedMemoryFailures = 0;
     QImage m_prepared;              // memory for the next grab over the connection
     std::unique_ptr<PreparedSegment> m_preparedSegment; // or through shared memory
-    std::future<std::unique_ptr<MemoryFile>> m_earlyMemory; // of prepareEarly(), until a segment is made
+    std::unique_ptr<EarlyMemory> m_early; // of prepareEarly(), until a segment is made
     bool m_lastGrabShared = false;
     const void *m_sharedPixels = nullptr; // the last grab's segment, while its picture lives
     std::uint32_t m_sharedSegment = 0;
