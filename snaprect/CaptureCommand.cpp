@@ -1,6 +1,7 @@
 #include "CaptureCommand.h"
 
 #include "SaveImage.h"
+#include "StartUp.h"
 #include "overlay/TSnapRectForm.h"
 #include "overlay/TSnapRectToolForm.h"
 #include "platform/ScreenGrabber.h"
@@ -29,9 +30,13 @@ void CaptureCommand::start()
     const bool heldAtOnce = atOnce && m_lock.acquire();
     if (heldAtOnce)
         ScreenGrabber::instance().prepareGrabNow();
+    // The icon is read, and sent to the server, as a window is made: the
+    // overlay's windows get it after their first frame (see region()).
     if (!wholeDesktop) {
         m_overlay = std::make_unique<TSnapRectForm>(nullptr);
         m_overlay->prepare();
+    } else {
+        setProgramIcon();
     }
     connect(&m_lock, &CaptureLock::handoverRequested, this, [this] { CaptureLock::bringToFront(m_overlay.get()); });
     QTimer::singleShot(m_options.delayMs, this, [this, wholeDesktop, atOnce, heldAtOnce] {
@@ -96,6 +101,7 @@ void CaptureCommand::region(const QPixmap &desktop)
         finish(deliver(picture, copy) ? CommandLine::Done : CommandLine::Failed);
     });
     connect(m_overlay.get(), &TSnapRectForm::saved, this, [this] { m_saved = true; });
+    connect(m_overlay.get(), &TSnapRectForm::firstFrameShown, this, &setProgramIcon, Qt::SingleShotConnection);
     connect(m_overlay.get(), &QDialog::finished, this,
             [this] { finish(m_saved ? CommandLine::Done : CommandLine::Left); });
     m_overlay->snapRect(desktop);

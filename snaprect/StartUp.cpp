@@ -1,7 +1,10 @@
 #include "StartUp.h"
 
+#include "DeferredIcon.h"
+
 #include <QCoreApplication>
 #include <QFont>
+#include <QGuiApplication>
 #include <QStringList>
 #include <QTranslator>
 
@@ -39,4 +42,9 @@ void registerFontSubstitutes()
         QStringLiteral("Source Han Serif SC"),
         QStringLiteral("Songti SC"),
     });
+}
+
+void setProgramIcon()
+{
+    QGuiApplication::setWindowIcon(pngIcon(QStringLiteral(":/snaprect.png")));
 }

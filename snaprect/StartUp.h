@@ -19,3 +19,7 @@ QTranslator *installTranslator(const QString &prefix, const QString &folder);
 /// installed Song/Ming face where no font of that name exists, so that the
 /// Chinese labels render in one consistent face instead of a per-glyph fallback.
 void registerFontSubstitutes();
+
+/// Gives the application's windows the program's icon, those shown already
+/// as well.
+void setProgramIcon();

@@ -2,7 +2,6 @@
 #include "CaptureCommand.h"
 #include "ClipboardServer.h"
 #include "CommandLine.h"
-#include "DeferredIcon.h"
 #include "StartUp.h"
 #include "TMainForm.h"
 #include "platform/DisplaySession.h"
@@ -45,13 +44,14 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(appTitle);
     registerFontSubstitutes();
     QApplication::setFont(appFont);
-    QApplication::setWindowIcon(pngIcon(QStringLiteral(":/snaprect.png")));
 
+    // A capture gives its windows the icon when they show (see CaptureCommand).
     if (options.mode != CommandLine::Mode::Resident) {
         CaptureCommand command(options);
         command.start();
         return app.exec();
     }
+    setProgramIcon();
     TMainForm mainForm;
     mainForm.show();
     return app.exec();

@@ -70,7 +70,12 @@ QRect frameGeometry(Window window)
 
 QString sizeHints(Window window)
 {
-    return run("xprop", {"-id", QString::number(window), "WM_NORMAL_HINTS"});
+    return property(window, "WM_NORMAL_HINTS");
+}
+
+QString property(Window window, const QString &name, int bytes)
+{
+    return run("xprop", {"-len", QString::number(bytes), "-id", QString::number(window), name});
 }
 
 QList<Window> stackingOrder()

@@ -23,6 +23,8 @@ QRect geometry(Window window);
 QRect frameGeometry(Window window);
 /// Its WM_NORMAL_HINTS as xprop prints them.
 QString sizeHints(Window window);
+/// Its property \a name as xprop prints it, of no more than \a bytes.
+QString property(Window window, const QString &name, int bytes = 1024);
 /// Clients bottom to top, as the window manager lists them; empty without one.
 QList<Window> stackingOrder();
 /// What a window manager's close button does: WM_DELETE_WINDOW.

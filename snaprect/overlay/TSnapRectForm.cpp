@@ -29,7 +29,7 @@ namespace {
 constexpr int edgeReachDevicePixels = 5;
 
 // Posted once every overlay window is exposed, below every normal event.
-const QEvent::Type firstFrameShown = QEvent::Type(QEvent::registerEventType());
+const QEvent::Type firstFrameEvent = QEvent::Type(QEvent::registerEventType());
 
 // Asks whether the marks that were neither saved nor copied may go; 否,
 // also Return and Escape, keeps them.
@@ -307,6 +307,7 @@ void TSnapRectForm::showWhatFollowsTheFirstFrame()
         m_windows.keepToolbarAbove();
         m_toolForm->setVisible(true);
     }
+    emit firstFrameShown();
 }
 
 void TSnapRectForm::pressAt(QWidget *surface, const QPointF &position)
@@ -443,7 +444,7 @@ bool TSnapRectForm::event(QEvent *event)
         m_paintedWhole = false;
         return true;
     }
-    if (event->type() == firstFrameShown) {
+    if (event->type() == firstFrameEvent) {
         showWhatFollowsTheFirstFrame();
         return true;
     }
@@ -731,7 +732,7 @@ bool TSnapRectForm::eventFilter(QObject *watched, QEvent *event)
         // gathered): what needs fonts, the toolbar's buttons and the hint,
         // comes after it, posted below every normal event.
         if (--m_windowsToExpose == 0)
-            QCoreApplication::postEvent(this, new QEvent(firstFrameShown), Qt::LowEventPriority);
+            QCoreApplication::postEvent(this, new QEvent(firstFrameEvent), Qt::LowEventPriority);
     }
     return QDialog::eventFilter(watched, event);
 }

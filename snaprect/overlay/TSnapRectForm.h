@@ -81,6 +81,8 @@ signals:
     void selectionTaken(const QPixmap &picture);
     /// A save dialog wrote a file.
     void saved();
+    /// The overlay's first frame is on the screen; the toolbar follows.
+    void firstFrameShown();
 
 public slots:
     /// Prepares a new capture: clears the selection, grabs the desktop,

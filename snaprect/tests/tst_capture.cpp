@@ -658,6 +658,8 @@ private slots:
             X11::setRootPicture(desktop);
         } else if (steps.startsWith("drag") || steps.startsWith("key") || steps.startsWith("second")) {
             QVERIFY((m_overlay = X11::waitForWindow(overlayTitle)));
+            // Given after the first frame.
+            QTRY_VERIFY(X11::property(m_overlay, "_NET_WM_ICON", 8).contains("Icon (256 x 256)"));
             for (const QString &step : steps.split(';')) {
                 const QStringList word = step.split(' ');
                 if (word[0] == "second") {
