@@ -6,6 +6,7 @@
 #include "overlay/TSnapRectToolForm.h"
 #include "platform/ScreenGrabber.h"
 
+#include <QAccessible>
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
@@ -27,6 +28,12 @@ void CaptureCommand::start()
     // starts the grab while the overlay is made: nothing of this process
     // shows yet.
     const bool atOnce = m_options.delayMs == 0;
+    // Qt's accessibility bridge connects to the session bus at the first
+    // accessibility event, which the overlay's making would send; where no
+    // bus runs, D-Bus forks to start one. Connected before the grab, whose
+    // thread then allocates, as a child forked meanwhile may hang (under
+    // AddressSanitizer), and as the connection waits the same here.
+    QAccessible::isActive();
     const bool heldAtOnce = atOnce && m_lock.acquire();
     if (heldAtOnce)
         ScreenGrabber::instance().prepareGrabNow();
