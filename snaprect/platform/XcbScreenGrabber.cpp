@@ -246,14 +246,33 @@ xcb_shm_get_image_cookie_t askLines(xcb_connection_t *connection, xcb_window_t r
                              uint32_t(size_t(top) * size_t(area.width()) * 4));
 }
 
-// The server leaves the unused top byte of its 24-bit pixels undefined; this
-// sets it in \a lines lines from \a top of the picture of \a width pixels at
-// \a data.
-void makeLinesOpaque(void *data, int width, int top, int lines)
+// The lines of each strip of a grab of \a height lines.
+int stripLinesFor(int height)
 {
-    QImage strip(static_cast<uchar *>(data) + size_t(top) * size_t(width) * 4, width, lines, width * 4,
-                 QImage::Format_RGB32);
-    makeOpaque(strip);
+    return qMax(1, (height + grabStrips - 1) / grabStrips);
+}
+
+// Reads the replies to the strips \a asked for, in order: every one, also
+// after a failure, so that none is left queued. Where \a data, the memory of
+// a picture of \a size, is given, each strip is made opaque there while the
+// server writes the next: the server leaves the unused top byte of its
+// 24-bit pixels undefined. Whether every strip came.
+bool readStrips(xcb_connection_t *connection, const QList<xcb_shm_get_image_cookie_t> &asked, void *data,
+                const QSize &size)
+{
+    const int stripLines = stripLinesFor(size.height());
+    bool complete = true;
+    for (qsizetype i = 0; i < asked.size(); ++i) {
+        complete = Reply<xcb_shm_get_image_reply_t>(xcb_shm_get_image_reply(connection, asked.at(i), nullptr))
+                   && complete;
+        if (complete && data) {
+            const int top = int(i) * stripLines;
+            QImage strip(static_cast<uchar *>(data) + size_t(top) * size_t(size.width()) * 4, size.width(),
+                         qMin(stripLines, size.height() - top), size.width() * 4, QImage::Format_RGB32);
+            makeOpaque(strip);
+        }
+    }
+    return complete;
 }
 
 } // namespace
@@ -268,8 +287,7 @@ struct XcbScreenGrabber::PreparedSegment {
     int fd;
     xcb_shm_seg_t id;
     xcb_void_cookie_t attached;
-    QList<xcb_shm_get_image_cookie_t> written; // a strip of stripLines lines each
-    int stripLines;
+    QList<xcb_shm_get_image_cookie_t> written; // a strip each, of stripLinesFor() lines
     bool isGrab = false;            // what the server writes is the next grab
 
     ~PreparedSegment() { close(fd); }
@@ -427,7 +445,7 @@ std::unique_ptr<XcbScreenGrabber::MemoryFile> XcbScreenGrabber::readyEarlyMemory
 bool XcbScreenGrabber::readyAndGrab(std::uint32_t root, MemoryFile *memory, EarlyMemory *early)
 {
     const QRect area = memory->area;
-    const int stripLines = qMax(1, (area.height() + grabStrips - 1) / grabStrips);
+    const int stripLines = stripLinesFor(area.height());
     const size_t lineBytes = size_t(area.width()) * 4;
     // The grab goes through the grabber's connection (xcb's connections are
     // shared between threads), so that the server paints the overlay from
@@ -473,17 +491,8 @@ bool XcbScreenGrabber::readyAndGrab(std::uint32_t root, MemoryFile *memory, Earl
     // not wait for what is in them.
     void *data = mmap(nullptr, pictureBytes(area), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_POPULATE, memory->fd, 0);
     memory->data = data == MAP_FAILED ? nullptr : data;
-    bool complete = written && memory->data;
-    for (qsizetype i = 0; i < asked.size(); ++i) {
-        // Every reply is read, also after a failure, so that none is left queued.
-        complete = Reply<xcb_shm_get_image_reply_t>(xcb_shm_get_image_reply(connection, asked.at(i), nullptr))
-                   && complete;
-        // Each strip while the server writes the next.
-        if (complete) {
-            const int top = int(i) * stripLines;
-            makeLinesOpaque(memory->data, area.width(), top, qMin(stripLines, area.height() - top));
-        }
-    }
+    const bool complete =
+        readStrips(connection, asked, written ? memory->data : nullptr, area.size()) && written && memory->data;
     // A segment that the server refused is none to let go.
     if (memory->segment && Reply<xcb_generic_error_t>(xcb_request_check(connection, attached)))
         memory->segment = 0;
@@ -627,10 +636,10 @@ std::unique_ptr<XcbScreenGrabber::PreparedSegment> XcbScreenGrabber::prepareSegm
     // server to write every page; the grab proper writes them again. In
     // strips, so that where it is the grab, each is finished while the
     // server writes the next.
-    prepared->stripLines = qMax(1, (area.height() + grabStrips - 1) / grabStrips);
-    for (int top = 0; top < area.height(); top += prepared->stripLines) {
+    const int stripLines = stripLinesFor(area.height());
+    for (int top = 0; top < area.height(); top += stripLines) {
         prepared->written.append(
-            askLines(m_connection, m_root, prepared->id, area, top, qMin(prepared->stripLines, area.height() - top)));
+            askLines(m_connection, m_root, prepared->id, area, top, qMin(stripLines, area.height() - top)));
     }
     xcb_flush(m_connection);
     return prepared;
@@ -648,18 +657,7 @@ void *XcbScreenGrabber::takePreparedSegment(const QRect &area, std::uint32_t *id
                      ? mmap(nullptr, prepared->size, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_POPULATE, prepared->fd, 0)
                      : MAP_FAILED;
     const bool isGrab = prepared->isGrab && area == prepared->area && data != MAP_FAILED;
-    bool written = true;
-    for (qsizetype i = 0; i < prepared->written.size(); ++i) {
-        // Every reply is read, also after a failure, so that none is left queued.
-        written = Reply<xcb_shm_get_image_reply_t>(
-                      xcb_shm_get_image_reply(m_connection, prepared->written.at(i), nullptr))
-                  && written;
-        // Each strip while the server writes the next.
-        if (isGrab && written) {
-            const int top = int(i) * prepared->stripLines;
-            makeLinesOpaque(data, area.width(), top, qMin(prepared->stripLines, area.height() - top));
-        }
-    }
+    const bool written = readStrips(m_connection, prepared->written, isGrab ? data : nullptr, area.size());
     Reply<xcb_generic_error_t> refused(xcb_request_check(m_connection, prepared->attached));
     if (data != MAP_FAILED && !refused) {
         *id = prepared->id;
